@@ -1,0 +1,40 @@
+#pragma once
+// The program-wide records that every job shares: the input file and its one block buffer,
+// the output slots, the stream table, the frame counters and the two flags. There is one
+// instance for the program; only one job may use it at a time.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/file_io.h"
+#include "engine/stream_table.h"
+
+namespace tarnwell {
+
+inline constexpr std::size_t kReadBufSize = 32768;
+
+struct EngineState {
+    InputFile InFile;
+    alignas(64) std::array<std::uint8_t, kReadBufSize> ReadBuf{};
+
+    // Output slots of the Demux job, by stream number.
+    std::array<OutputFile, 2> VideoOut;
+    std::array<OutputFile, 16> AudioOut;
+    std::array<OutputFile, 16> SubOut;
+    std::array<OutputFile, 16> SubPtsOut;
+    // The rebuilt EVO file of the Rebuild command.
+    OutputFile RebuildOut;
+
+    StreamTable streamTable;
+    // Frames counted in video streams 0 and 1.
+    std::array<std::int32_t, 2> FrameCount{};
+
+    // The stop request, tested by the loops between blocks.
+    bool CancelRequested = false;
+    // Whether the Cancel command asks before stopping (true for the job last started if it
+    // writes streams or a rebuilt EVO).
+    bool Demuxing = false;
+};
+
+}  // namespace tarnwell

@@ -1,0 +1,95 @@
+#pragma once
+// The file layer: the input file with 64-bit size and position, buffered output files, and
+// the errors they raise. Every error text the user sees for a file comes from here.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace tarnwell {
+
+// An error of the file layer (open, create, read, write) or of a number conversion; its
+// text is what the window shows in the message box and the command line prints.
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* kStreamWriteError = "Stream write error";
+inline constexpr const char* kStreamReadError = "Stream read error";
+
+// A relative name expanded against the current folder (lexically: "." and ".." are folded).
+std::string fullPath(std::string_view name);
+// The file name part of a path (after the last '/').
+std::string_view fileNamePart(std::string_view path);
+// True only for an existing file; false for a folder or a missing path.
+bool fileExists(const std::string& path);
+
+class InputFile {
+public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // Opens for reading. Throws FileError `Cannot open file "<full path>". <reason>`.
+    void open(const std::string& path);
+    bool isOpen() const { return fd_ >= 0; }
+    // Size taken when the file was opened.
+    std::int64_t size() const { return size_; }
+    std::int64_t position() const { return position_; }
+    const std::string& path() const { return path_; }
+
+    // Reads up to `max` bytes at the current position; 0 at the end of the file.
+    // A failing read (not the end of the file) throws FileError "Stream read error".
+    std::int64_t read(std::uint8_t* buffer, std::int64_t max);
+    void close();
+
+private:
+    int fd_ = -1;
+    std::int64_t size_ = 0;
+    std::int64_t position_ = 0;
+    std::string path_;
+};
+
+// A file created anew for writing, written through a buffer of its own.
+// `write` takes whole chunks; a chunk that cannot be written in full raises
+// "Stream write error". Everything accepted before a failure is on disk after `close`.
+class OutputFile {
+public:
+    static constexpr std::size_t kBufferSize = 256 * 1024;
+
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates (or empties) the file. Throws FileError `Cannot create file "<full path>". <reason>`.
+    void create(const std::string& name);
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& name() const { return name_; }
+    // Bytes accepted so far (written or buffered).
+    std::int64_t size() const { return accepted_; }
+
+    void write(const std::uint8_t* data, std::size_t length);
+    // Flushes and closes. Throws "Stream write error" when the buffered bytes cannot be
+    // written or the close fails; the file is closed in every case.
+    void close();
+    // Closes without raising, for guarded blocks that are already unwinding an error.
+    void closeQuietly() noexcept;
+
+private:
+    void flush();
+
+    int fd_ = -1;
+    std::string name_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t buffered_ = 0;
+    std::int64_t accepted_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace tarnwell

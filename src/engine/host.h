@@ -1,0 +1,131 @@
+#pragma once
+// What the core needs from the window besides reporting: letting pending events run,
+// repainting, the enabled state of the command buttons, the tab in front, the options as the
+// controls hold them at the moment of reading, the Cancel question and the clock.
+// The window implements it over its widgets; `BasicHost` keeps plain values for the command
+// line and for tests.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tarnwell {
+
+// The command buttons whose enabled state the core sets.
+enum class Command : std::uint8_t {
+    ReadEvo,  // bCheck
+    Demux,    // bDemux
+    ReadXpl,  // bReadXPL
+    Rebuild,  // bRebuild
+    Cancel,   // bCancel
+};
+inline constexpr int kCommandCount = 5;
+
+// The option check boxes of the Options tab.
+enum class Option : std::uint8_t {
+    Continue,     // cbContinue, "Continue with second  EVO"
+    FastCheck,    // cbFastCheck, "Fast EVO checking"
+    CountFrames,  // cbCountFr, "Count frames"
+};
+
+// The text fields of the Options tab.
+enum class TextOption : std::uint8_t {
+    Workdir,   // eWorkdir, "Output folder"
+    VideoExt,  // eVideoExt
+    AudioExt,  // eAudioExt
+    SubExt,    // eSubExt
+};
+
+// Tab pages of PageControl that the jobs bring to the front.
+inline constexpr int kStatusPage = 0;
+inline constexpr int kXplPage = 4;
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Lets the window handle clicks, repaints and drops before the loop goes on.
+    virtual void processEvents() = 0;
+    virtual void repaint() = 0;
+    virtual void setCommandEnabled(Command command, bool enabled) = 0;
+    virtual void showPage(int index) = 0;
+
+    virtual bool isOptionChecked(Option option) const = 0;
+    virtual std::string optionText(TextOption option) const = 0;
+
+    // The modal Yes/No question of the Cancel command; true for Yes.
+    virtual bool confirm(std::string_view question) = 0;
+
+    // The current local date and time, in days (any fixed epoch).
+    virtual double now() const = 0;
+};
+
+// Days since the Unix epoch from the system clock.
+double systemClockDays();
+
+// A host without a window: options are plain fields holding the design defaults, and
+// every call the core makes is recorded or forwarded to an optional hook.
+class BasicHost : public Host {
+public:
+    void processEvents() override {
+        ++eventRounds;
+        if (onProcessEvents) onProcessEvents();
+    }
+    void repaint() override { ++repaints; }
+    void setCommandEnabled(Command command, bool enabled) override {
+        commandEnabled[static_cast<int>(command)] = enabled;
+    }
+    void showPage(int index) override { page = index; }
+
+    bool isOptionChecked(Option option) const override {
+        switch (option) {
+            case Option::Continue: return continueWithNext;
+            case Option::FastCheck: return fastCheck;
+            case Option::CountFrames: return countFrames;
+        }
+        return false;
+    }
+    std::string optionText(TextOption option) const override {
+        switch (option) {
+            case TextOption::Workdir: return workdir;
+            case TextOption::VideoExt: return videoExt;
+            case TextOption::AudioExt: return audioExt;
+            case TextOption::SubExt: return subExt;
+        }
+        return {};
+    }
+
+    bool confirm(std::string_view question) override {
+        ++questions;
+        lastQuestion = std::string(question);
+        return confirmAnswer;
+    }
+    double now() const override { return clock ? clock() : systemClockDays(); }
+
+    bool isEnabled(Command command) const { return commandEnabled[static_cast<int>(command)]; }
+
+    // Options, with the window's design defaults.
+    bool continueWithNext = true;
+    bool fastCheck = true;
+    bool countFrames = true;
+    std::string workdir;
+    std::string videoExt = "mpv";
+    std::string audioExt = "mpa";
+    std::string subExt = "sup";
+
+    // Button states at start-up: only Rebuild is enabled.
+    std::array<bool, kCommandCount> commandEnabled{false, false, false, true, false};
+    int page = kStatusPage;
+
+    bool confirmAnswer = true;
+    int questions = 0;
+    std::string lastQuestion;
+    int eventRounds = 0;
+    int repaints = 0;
+    std::function<void()> onProcessEvents;
+    std::function<double()> clock;
+};
+
+}  // namespace tarnwell

@@ -1,0 +1,32 @@
+#pragma once
+// The streams of the current file, by stream number: the code that identified each stream
+// (stream id, substream id or stream_id_extension), or -1 for no stream. The playlist reader
+// marks the streams it lists with 1 instead.
+
+#include <array>
+#include <cstdint>
+
+namespace tarnwell {
+
+struct StreamTable {
+    static constexpr int kVideoEntries = 16;
+    static constexpr int kAudioEntries = 16;
+    static constexpr int kSubEntries = 32;
+
+    std::array<std::int32_t, kVideoEntries> VideoIds;
+    std::array<std::int32_t, kAudioEntries> AudioIds;
+    std::array<std::int32_t, kSubEntries> SubIds;
+
+    StreamTable() { clear(); }
+
+    // All 64 entries to -1.
+    void clear() {
+        VideoIds.fill(-1);
+        AudioIds.fill(-1);
+        SubIds.fill(-1);
+    }
+
+    bool operator==(const StreamTable&) const = default;
+};
+
+}  // namespace tarnwell

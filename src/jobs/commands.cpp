@@ -1,0 +1,71 @@
+#include "jobs/commands.h"
+
+#include "jobs/demux_job.h"
+#include "jobs/read_job.h"
+#include "playlist/read_xpl_job.h"
+#include "rebuild/rebuild_job.h"
+
+namespace tarnwell {
+
+Commands::Commands(ReportSink& sink, Host& host)
+    : sink_(sink), host_(host), state_(std::make_unique<EngineState>()) {
+    selection_.addObserver(this);
+}
+
+Commands::~Commands() { selection_.removeObserver(this); }
+
+JobContext Commands::context() { return JobContext{*state_, selection_, input_, sink_, host_}; }
+
+template <typename Job>
+bool Commands::runJob(Job&& job) {
+    // All jobs share the input file, the block buffer, the output slots and the stream
+    // table, so a job started from the event processing of another one is refused.
+    if (running_) return false;
+    running_ = true;
+    struct Release {
+        bool& flag;
+        ~Release() { flag = false; }
+    } release{running_};
+    job();
+    return true;
+}
+
+bool Commands::bCheckClick() {
+    return runJob([this] {
+        auto job = context();
+        tarnwell::bCheckClick(job);
+    });
+}
+
+bool Commands::bDemuxClick() {
+    return runJob([this] {
+        auto job = context();
+        tarnwell::bDemuxClick(job);
+    });
+}
+
+bool Commands::bReadXPLClick() {
+    return runJob([this] {
+        auto job = context();
+        tarnwell::bReadXPLClick(job, playlist_);
+    });
+}
+
+bool Commands::bRebuildClick() {
+    return runJob([this] {
+        auto job = context();
+        tarnwell::bRebuildClick(job);
+    });
+}
+
+void Commands::bCancelClick() {
+    if (!state_->Demuxing) {
+        state_->CancelRequested = true;
+        return;
+    }
+    if (host_.confirm(kCancelQuestion)) state_->CancelRequested = true;
+}
+
+void Commands::cbVideoClick() { host_.setCommandEnabled(Command::Demux, selection_.AnyChecked()); }
+
+}  // namespace tarnwell

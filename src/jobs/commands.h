@@ -1,0 +1,61 @@
+#pragma once
+// The program's commands without a window: owns the shared state, the stream selection, the
+// chosen input and the playlist state, runs one job at a time, and binds the selection's
+// `cbVideoClick` rule to the Demux command. The window and the command line both drive it.
+
+#include <memory>
+
+#include "engine/engine_state.h"
+#include "engine/host.h"
+#include "engine/report_sink.h"
+#include "jobs/input_choice.h"
+#include "jobs/job_context.h"
+#include "playlist/playlist_state.h"
+#include "selection/stream_selection.h"
+
+namespace tarnwell {
+
+class Commands : private SelectionObserver {
+public:
+    Commands(ReportSink& sink, Host& host);
+    ~Commands() override;
+    Commands(const Commands&) = delete;
+    Commands& operator=(const Commands&) = delete;
+
+    EngineState& state() { return *state_; }
+    StreamSelection& selection() { return selection_; }
+    InputChoice& input() { return input_; }
+    PlaylistState& playlist() { return playlist_; }
+
+    // True while one of the four jobs runs (including inside its event processing).
+    bool jobRunning() const { return running_; }
+
+    // The four jobs. Each returns false, doing nothing, when another job is running.
+    // A failure propagates as FileError after the job's guarded block closed its files.
+    bool bCheckClick();
+    bool bDemuxClick();
+    bool bReadXPLClick();
+    bool bRebuildClick();
+
+    // Stops the running loop: at once in a read, after the host's Yes to
+    // "Are you sure to stop demuxing?" while a demux or rebuild runs.
+    void bCancelClick();
+
+private:
+    template <typename Job>
+    bool runJob(Job&& job);
+    void cbVideoClick() override;
+    JobContext context();
+
+    ReportSink& sink_;
+    Host& host_;
+    std::unique_ptr<EngineState> state_;
+    StreamSelection selection_;
+    InputChoice input_;
+    PlaylistState playlist_;
+    bool running_ = false;
+};
+
+inline constexpr const char* kCancelQuestion = "Are you sure to stop demuxing?";
+
+}  // namespace tarnwell

@@ -1,0 +1,24 @@
+#pragma once
+// What a job works with: the shared engine state, the stream selection, the chosen input,
+// and the window's two interfaces. A job reaches the outside only through these.
+
+#include "engine/engine_state.h"
+#include "engine/host.h"
+#include "engine/report_sink.h"
+#include "engine/scan_loop.h"
+#include "jobs/input_choice.h"
+#include "selection/stream_selection.h"
+
+namespace tarnwell {
+
+struct JobContext {
+    EngineState& state;
+    StreamSelection& selection;
+    InputChoice& input;
+    ReportSink& sink;
+    Host& host;
+
+    EngineContext engine() { return EngineContext{state, selection, sink, host}; }
+};
+
+}  // namespace tarnwell

@@ -1,0 +1,10 @@
+#pragma once
+#include "jobs/job_context.h"
+
+namespace tarnwell {
+
+// The Read EVO command: scans the EVO file of the EVO field in read mode and fills the
+// stream selection from the stream table.
+void bCheckClick(JobContext& job);
+
+}  // namespace tarnwell
