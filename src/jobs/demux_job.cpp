@@ -1,10 +1,71 @@
-// PLACEHOLDER until the job is built; replace this whole file.
 #include "jobs/demux_job.h"
 
-#include <stdexcept>
+#include "jobs/continuation.h"
+#include "jobs/job_report.h"
+#include "jobs/opened_files.h"
+#include "jobs/output_naming.h"
 
 namespace tarnwell {
 
-void bDemuxClick(JobContext&) { throw std::logic_error("not built yet"); }
+namespace {
+
+// Creates the files of every box ticked now, in box order, and logs each stream file's name
+// as formed. The set of files is fixed here for the whole job.
+void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files) {
+    auto& state = job.state;
+    const auto createStream = [&](SlotKind kind, int n, TextOption extension, OutputFile& slot) {
+        const auto name =
+            streamFileName(base, job.selection.Caption(kind, n), job.host.optionText(extension));
+        slot.create(name);
+        files.add(slot);
+        return name;
+    };
+    for (int n = 0; n < static_cast<int>(state.VideoOut.size()); ++n) {
+        if (!job.selection.IsChecked(SlotKind::Video, n)) continue;
+        job.sink.log("Creating " +
+                     createStream(SlotKind::Video, n, TextOption::VideoExt, state.VideoOut[n]));
+    }
+    for (int n = 0; n < static_cast<int>(state.AudioOut.size()); ++n) {
+        if (!job.selection.IsChecked(SlotKind::Audio, n)) continue;
+        job.sink.log("Creating " +
+                     createStream(SlotKind::Audio, n, TextOption::AudioExt, state.AudioOut[n]));
+    }
+    for (int n = 0; n < static_cast<int>(state.SubOut.size()); ++n) {
+        if (!job.selection.IsChecked(SlotKind::Subpicture, n)) continue;
+        const auto name =
+            createStream(SlotKind::Subpicture, n, TextOption::SubExt, state.SubOut[n]);
+        state.SubPtsOut[n].create(
+            ptsFileName(base, job.selection.Caption(SlotKind::Subpicture, n)));
+        files.addLast(state.SubPtsOut[n]);
+        job.sink.log("Creating " + name);
+    }
+}
+
+}  // namespace
+
+void bDemuxClick(JobContext& job) {
+    auto& state = job.state;
+    job.host.setCommandEnabled(Command::Demux, false);
+    job.host.showPage(kStatusPage);
+    const auto base = outputBase(job.host.optionText(TextOption::Workdir), job.input.EVObase);
+    state.FrameCount = {0, 0};
+    const auto start = PlanContinuation(base, job.input.EVOname, job.input.evoField(), job.host);
+    job.sink.log("Opening file " + job.input.EVOname);
+    job.sink.slog("Opening", 0);
+    {
+        OpenedFiles files(state.InFile);
+        state.InFile.open(job.input.evoField());
+        job.sink.log(fileSizeLine(state.InFile.size()));
+        createOutputs(job, start.outputBase, files);
+        job.sink.slog("Writing stream(s)", 0);
+        auto engine = job.engine();
+        demux(kDemuxMode, engine);
+        if (ContinueWithNext(start.plan, state, job.sink, job.host)) demux(kDemuxMode, engine);
+        files.close();
+    }
+    reportDone(job.sink);
+    reportFrameCounts(job.sink, state.FrameCount);
+    job.host.setCommandEnabled(Command::Demux, true);
+}
 
 }  // namespace tarnwell
