@@ -1,5 +1,6 @@
 // tarnwell-cli: the Read EVO, Demux, Rebuild and Read XPL jobs on the command line.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,5 +26,8 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     installInterruptHandler();
+    // A reader of the log that goes away (`| head`) must not end a job before it has closed
+    // its files; the lost log lines are all that is lost.
+    ::signal(SIGPIPE, SIG_IGN);
     return runSession(parsed.request, stdout, stderr, ::isatty(STDERR_FILENO) == 1);
 }

@@ -358,6 +358,26 @@ TEST_F(DemuxJobTest, TimeStampFileThatCannotBeCreated) {
     EXPECT_FALSE(anyOutputOpen());
 }
 
+TEST_F(DemuxJobTest, TwoSlotsNamingOneFileIsACreateError) {
+    makeTitle(60000);
+    // The time-stamp file would be the subpicture file itself.
+    host.subExt = "pts";
+    EXPECT_EQ(demuxJob(), "Cannot create file \"" + out("FEATURE_1.Subpicture.00.pts") +
+                              "\". Device or resource busy");
+    EXPECT_EQ(demuxLines().back(), "Creating " + out("FEATURE_1.DD+.stream.00.mpa"));
+    EXPECT_FALSE(anyOutputOpen());
+
+    // Two tracks with the same text from the playlist.
+    host.subExt = "sup";
+    commands.selection().MarkFromPlaylist(SlotKind::Audio, 1, "English");
+    commands.selection().MarkFromPlaylist(SlotKind::Audio, 2, "English");
+    readLines = sink.lines.size();
+    EXPECT_EQ(demuxJob(), "Cannot create file \"" + out("FEATURE_1.English.mpa") +
+                              "\". Device or resource busy");
+    EXPECT_EQ(demuxLines().back(), "Creating " + out("FEATURE_1.English.mpa"));
+    EXPECT_TRUE(readFile(out("FEATURE_1.English.mpa")).empty());
+}
+
 TEST_F(DemuxJobTest, FlushFailureAtTheEndIsAWriteErrorAfterAllFilesAreClosed) {
     makeTitle(60000);
     // The audio of this small title stays in its file's buffer until the close, which then
