@@ -192,6 +192,11 @@ struct UsageCase {
     const char* message;
 };
 
+void PrintTo(const UsageCase& c, std::ostream* out) {
+    *out << "tarnwell-cli";
+    for (const auto& argument : c.arguments) *out << " '" << argument << "'";
+}
+
 class CliUsageTest : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(CliUsageTest, ExitsWithTwoAndTheUsageText) {

@@ -16,6 +16,10 @@ struct EvoCase {
     bool readXpl;          // Read XPL enabled (nothing known before)
 };
 
+void PrintTo(const EvoCase& c, std::ostream* out) {
+    *out << "'" << c.path << "'";
+}
+
 class EvoAdjTest : public ::testing::TestWithParam<EvoCase> {};
 
 TEST_P(EvoAdjTest, DerivesNamesAndFindsThePlaylist) {
@@ -112,6 +116,10 @@ struct XplCase {
     const char* evoDir;  // EVOdir afterwards, starting from "/old/"
     bool readXpl;
 };
+
+void PrintTo(const XplCase& c, std::ostream* out) {
+    *out << "'" << c.path << "'";
+}
 
 class XplAdjTest : public ::testing::TestWithParam<XplCase> {};
 

@@ -11,6 +11,10 @@ struct BaseCase {
     const char* base;
 };
 
+void PrintTo(const BaseCase& c, std::ostream* out) {
+    *out << "'" << c.workdir << "' '" << c.stem << "'";
+}
+
 class OutputBaseTest : public ::testing::TestWithParam<BaseCase> {};
 
 TEST_P(OutputBaseTest, JoinsFolderAndStem) {
