@@ -176,6 +176,92 @@ TEST_F(CliTest, InterruptCancelsAndKeepsWhatWasWritten) {
     }
 }
 
+// The lines of a text file that must end in a newline.
+Lines fileLines(const std::string& path) {
+    const auto bytes = readFile(path);
+    const std::string text(bytes.begin(), bytes.end());
+    if (!text.empty()) {
+        EXPECT_EQ(text.back(), '\n') << path;
+    }
+    ProcessResult asOutput;
+    asOutput.out = text;
+    return asOutput.outLines();
+}
+
+TEST_F(CliTest, PlaylistViewsAsFiles) {
+    const auto playlist = disc->file("ADV_OBJ/VPLST000.XPL");
+    ASSERT_TRUE(std::filesystem::exists(playlist));
+    const auto result = cli({"xpl", "--evo", evo("FEATURE_1.EVO"), "--tags", out("tags.txt"),
+                             "--tree", out("tree.txt"), playlist});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.outLines().front(), "Open VPLST000.XPL");
+    EXPECT_EQ(result.outLines().back(), "Done.");
+
+    const auto tags = fileLines(out("tags.txt"));
+    EXPECT_FALSE(tags.empty());
+    const auto tree = fileLines(out("tree.txt"));
+    ASSERT_FALSE(tree.empty());
+    // Top-level nodes at the margin, two more blanks for each level below.
+    std::size_t previous = 0;
+    for (const auto& line : tree) {
+        const auto indent = line.find_first_not_of(' ');
+        ASSERT_NE(indent, std::string::npos) << line;
+        EXPECT_EQ(indent % 2, 0u) << line;
+        EXPECT_LE(indent, previous + 2) << line;
+        previous = indent;
+    }
+    EXPECT_EQ(tree.front().find_first_not_of(' '), 0u);
+    // Every track the playlist offered is a node one level down.
+    for (const auto& line : result.outLines()) {
+        const auto found = line.find(" found!");
+        if (found == std::string::npos) continue;
+        EXPECT_NE(std::find(tree.begin(), tree.end(), "  " + line.substr(0, found)), tree.end())
+            << line;
+    }
+}
+
+TEST_F(CliTest, EmptyPlaylistGivesAnEmptyTagFile) {
+    writeFile(out("EMPTY.XPL"), {});
+    writeFile(out("tags.txt"), {'x', '\n'});
+    const auto result = cli({"xpl", "--tags", out("tags.txt"), "EMPTY.XPL"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(readFile(out("tags.txt")).empty());
+}
+
+TEST_F(CliTest, PlaylistViewsAreWrittenOnlyAfterANormalEnd) {
+    const auto result = cli({"xpl", "--tags", out("tags.txt"), "NONE.XPL"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("NONE.XPL"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out("tags.txt")));
+
+    const auto unwritable =
+        cli({"xpl", "--tree", out("no/tree.txt"), disc->file("ADV_OBJ/VPLST000.XPL")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(unwritable.err,
+              "Cannot create file \"" + out("no/tree.txt") + "\". No such file or directory\n");
+}
+
+TEST_F(CliTest, DemuxNamesTheFilesAfterThePlaylistTracks) {
+    const auto result = cli({"demux", "--xpl", disc->file("ADV_OBJ/VPLST000.XPL"), "--only",
+                             "audio00", "--no-continue", evo("FEATURE_1.EVO")});
+    ASSERT_EQ(result.status, 0) << result.err;
+    Lines created;
+    for (const auto& line : result.outLines())
+        if (line.rfind("Creating ", 0) == 0) created.push_back(line);
+    ASSERT_EQ(created.size(), 1u);
+    // Named after one of the captions the playlist gave (its "found!" lines), not the read's.
+    bool named = false;
+    for (const auto& line : result.outLines()) {
+        const auto found = line.find(" found!");
+        if (found == std::string::npos || line.find(" stream ") != std::string::npos) continue;
+        const auto name = "FEATURE_1." + line.substr(0, found) + ".mpa";
+        if (created.front() != "Creating " + name) continue;
+        named = true;
+        EXPECT_TRUE(std::filesystem::exists(out(name)));
+    }
+    EXPECT_TRUE(named) << created.front();
+}
+
 TEST_F(CliTest, HelpNamesTheExitCodes) {
     const auto result = cli({"--help"});
     EXPECT_EQ(result.status, 0);
