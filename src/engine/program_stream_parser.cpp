@@ -5,52 +5,8 @@
 
 namespace tarnwell {
 
-void ProgramStreamParser::step(std::uint8_t b) {
-    ParserState& s = state_;
-    // The first rule that applies is carried out, and nothing else.
-    if (s.skipLeft > 0) {
-        --s.packetLeft;
-        --s.skipLeft;
-    } else if (onStartCode(b)) {
-    } else if (s.lengthLeft == 2) {
-        s.lengthLeft = 1;
-    } else if (s.lengthLeft == 1) {
-        onLengthByte();
-    } else if (s.fixedLeft > 0) {
-        onFixedHeaderByte(b);
-    } else if (s.ptsLeft > 0) {
-        onPtsByte(b);
-    } else if (s.ptsDtsLeft > 0) {
-        onPtsDtsByte();
-    } else if (s.extFlagsLeft > 0) {
-        onExtFlagsByte(b);
-    } else if (s.pstdLeft > 0) {
-        onPstdByte();
-    } else if (s.ext2Left > 0) {
-        onExt2Byte(b);
-    } else if (s.headerLeft > 0) {
-        onRemainingHeaderByte();
-    } else if (s.subHeaderLeft > 0) {
-        onSubstreamHeaderByte(b);
-    } else if (s.lpcmLeft > 0) {
-        --s.packetLeft;
-        if (--s.lpcmLeft == 0) {
-            s.kind = pkAudio;
-            s.inPayload = true;
-        }
-    } else if (s.mlpLeft > 0) {
-        --s.packetLeft;
-        if (--s.mlpLeft == 0) {
-            s.kind = pkAudio;
-            s.inPayload = true;
-        }
-    }
-    // Otherwise the byte lies between packets and is passed over.
-}
-
 bool ProgramStreamParser::onStartCode(std::uint8_t b) {
     ParserState& s = state_;
-    if ((s.window & 0xFFFFFF00u) != 0x00000100u) return false;
     switch (b) {
         case 0xE0:
         case 0xE1:
@@ -83,6 +39,24 @@ bool ProgramStreamParser::onStartCode(std::uint8_t b) {
     }
     s.lengthLeft = 2;
     return true;
+}
+
+void ProgramStreamParser::onLpcmByte() {
+    ParserState& s = state_;
+    --s.packetLeft;
+    if (--s.lpcmLeft == 0) {
+        s.kind = pkAudio;
+        s.inPayload = true;
+    }
+}
+
+void ProgramStreamParser::onMlpByte() {
+    ParserState& s = state_;
+    --s.packetLeft;
+    if (--s.mlpLeft == 0) {
+        s.kind = pkAudio;
+        s.inPayload = true;
+    }
 }
 
 void ProgramStreamParser::onLengthByte() {
@@ -289,16 +263,6 @@ void ProgramStreamParser::endHeader() {
 
 // ---- Bulk passing -----------------------------------------------------------------------
 
-bool ProgramStreamParser::isBetweenPackets() const {
-    // Every rule's condition is false, so a byte only enters the window unless it completes
-    // a start code.
-    const ParserState& s = state_;
-    return !s.inPayload && s.skipLeft <= 0 && s.lengthLeft != 1 && s.lengthLeft != 2 &&
-           s.fixedLeft == 0 && s.ptsLeft <= 0 && s.ptsDtsLeft <= 0 && s.extFlagsLeft <= 0 &&
-           s.pstdLeft <= 0 && s.ext2Left <= 0 && s.headerLeft == 0 && s.subHeaderLeft == 0 &&
-           s.lpcmLeft == 0 && s.mlpLeft <= 0;
-}
-
 void ProgramStreamParser::shiftInLast(const std::uint8_t* data, std::int64_t count) {
     if (count >= 4) {
         const std::uint8_t* last = data + count - 4;
@@ -309,21 +273,19 @@ void ProgramStreamParser::shiftInLast(const std::uint8_t* data, std::int64_t cou
     for (std::int64_t i = 0; i < count; ++i) shiftIn(data[i]);
 }
 
-std::int64_t ProgramStreamParser::passOver(const std::uint8_t* data, std::int64_t length) {
+std::int64_t ProgramStreamParser::passSkipped(const std::uint8_t* data, std::int64_t length) {
+    // Rule 1 comes before the start codes: a skipped body is passed whatever it holds.
     ParserState& s = state_;
-    if (length <= 0 || s.inPayload) return 0;
-    if (s.skipLeft > 0) {
-        // Rule 1 comes before the start codes: a skipped body is passed whatever it holds.
-        const std::int64_t count = s.skipLeft < length ? s.skipLeft : length;
-        shiftInLast(data, count);
-        s.packetLeft -= static_cast<std::int32_t>(count);
-        s.skipLeft -= static_cast<std::int32_t>(count);
-        return count;
-    }
-    if (!isBetweenPackets()) return 0;
-    // A start code completes only on the byte after a 0x01; everything up to and including
-    // the next 0x01 can be passed, unless the window already ends in one.
-    if ((s.window & 0xFF) == 0x01) return 0;
+    const std::int64_t count = s.skipLeft < length ? s.skipLeft : length;
+    shiftInLast(data, count);
+    s.packetLeft -= static_cast<std::int32_t>(count);
+    s.skipLeft -= static_cast<std::int32_t>(count);
+    return count;
+}
+
+std::int64_t ProgramStreamParser::passBetweenPackets(const std::uint8_t* data,
+                                                     std::int64_t length) {
+    // Everything up to and including the next 0x01 only enters the window.
     const void* one = std::memchr(data, 0x01, static_cast<std::size_t>(length));
     const std::int64_t count = one ? static_cast<const std::uint8_t*>(one) - data + 1 : length;
     shiftInLast(data, count);

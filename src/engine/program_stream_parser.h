@@ -70,19 +70,59 @@ class ProgramStreamParser {
 
     void reset() { state_ = ParserState{}; }
     void shiftIn(std::uint8_t b) { state_.window = (state_.window << 8) | b; }
-    // The header state machine for one visited byte outside payload, after `shiftIn(b)`.
-    void step(std::uint8_t b);
+    // The header state machine for one visited byte outside payload, after `shiftIn(b)`:
+    // the first rule that applies is carried out, and nothing else.
+    void step(std::uint8_t b) {
+        ParserState& s = state_;
+        if (s.skipLeft > 0) {
+            --s.packetLeft;
+            --s.skipLeft;
+        } else if ((s.window & 0xFFFFFF00u) == 0x00000100u && onStartCode(b)) {
+        } else if (s.lengthLeft == 2) {
+            s.lengthLeft = 1;
+        } else if (s.lengthLeft == 1) {
+            onLengthByte();
+        } else if (s.fixedLeft > 0) {
+            onFixedHeaderByte(b);
+        } else if (s.ptsLeft > 0) {
+            onPtsByte(b);
+        } else if (s.ptsDtsLeft > 0) {
+            onPtsDtsByte();
+        } else if (s.extFlagsLeft > 0) {
+            onExtFlagsByte(b);
+        } else if (s.pstdLeft > 0) {
+            onPstdByte();
+        } else if (s.ext2Left > 0) {
+            onExt2Byte(b);
+        } else if (s.headerLeft > 0) {
+            onRemainingHeaderByte();
+        } else if (s.subHeaderLeft > 0) {
+            onSubstreamHeaderByte(b);
+        } else if (s.lpcmLeft > 0) {
+            onLpcmByte();
+        } else if (s.mlpLeft > 0) {
+            onMlpByte();
+        }
+        // Otherwise the byte lies between packets and is passed over.
+    }
 
     // Passes over, in one go, the leading bytes of `data` that `shiftIn` + `step` would only
     // shift into the window (the body of a skipped packet, or bytes between packets that
     // cannot complete a start code), leaving the state exactly as byte-wise stepping would.
     // Returns how many bytes were consumed; 0 when the next byte needs a full step.
-    std::int64_t passOver(const std::uint8_t* data, std::int64_t length);
+    std::int64_t passOver(const std::uint8_t* data, std::int64_t length) {
+        if (length <= 0 || state_.inPayload) return 0;
+        if (state_.skipLeft > 0) return passSkipped(data, length);
+        // A start code completes only on the byte after a 0x01.
+        if (!isBetweenPackets() || (state_.window & 0xFF) == 0x01) return 0;
+        return passBetweenPackets(data, length);
+    }
 
     ParserState& state() { return state_; }
     const ParserState& state() const { return state_; }
 
   private:
+    // A start code's action, after the window showed 00 00 01; false for an unknown code.
     bool onStartCode(std::uint8_t b);
     void onLengthByte();
     void onFixedHeaderByte(std::uint8_t b);
@@ -94,9 +134,20 @@ class ProgramStreamParser {
     void onExt2Byte(std::uint8_t b);
     void onRemainingHeaderByte();
     void onSubstreamHeaderByte(std::uint8_t b);
+    void onLpcmByte();
+    void onMlpByte();
     void classifyAudio();
     void endHeader();
-    bool isBetweenPackets() const;
+    // Every counter at zero: no rule but the start codes can act on the next byte. (A counter
+    // below zero would also let no rule act; this test merely misses that case, safely.)
+    bool isBetweenPackets() const {
+        const ParserState& s = state_;
+        return (s.skipLeft | s.ptsLeft | s.ptsDtsLeft | s.extFlagsLeft | s.pstdLeft | s.ext2Left |
+                s.mlpLeft) == 0 &&
+               (s.lengthLeft | s.fixedLeft | s.headerLeft | s.subHeaderLeft | s.lpcmLeft) == 0;
+    }
+    std::int64_t passSkipped(const std::uint8_t* data, std::int64_t length);
+    std::int64_t passBetweenPackets(const std::uint8_t* data, std::int64_t length);
     void shiftInLast(const std::uint8_t* data, std::int64_t count);
 
     void foundVideo(std::int32_t number, std::int32_t code, const char* name);
