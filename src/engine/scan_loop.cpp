@@ -154,7 +154,9 @@ void ScanRun::writeSubpicture(const std::uint8_t* chunk, std::int64_t length) {
     if (s.subNo < 0 || s.subNo >= 16 || !selection_.IsChecked(SlotKind::Subpicture, s.subNo))
         return;
     OutputFile& out = state_.SubOut[s.subNo];
-    if (out.isOpen()) out.write(chunk, static_cast<std::size_t>(length));
+    if (!out.isOpen()) return;
+    out.write(chunk, static_cast<std::size_t>(length));
+    // The register is used up only by a record actually written.
     OutputFile& ptsOut = state_.SubPtsOut[s.subNo];
     if (s.timeStamp != 0 && ptsOut.isOpen()) {
         const std::uint32_t t = s.timeStamp;

@@ -222,6 +222,35 @@ TEST(TimeStampRegister, WrittenOnlyForATickedSubpictureWithOpenOutputs) {
     EXPECT_EQ(h.writtenPts(0), hex("09 03 00 00"));
 }
 
+TEST(TimeStampRegister, UsedUpOnlyByARecordWritten) {
+    struct Case {
+        bool subOut, ptsOut;
+        Bytes records1;  // of subpicture 1, whose packet follows without a PTS
+    };
+    const Case cases[] = {
+        {true, true, {}},
+        {false, true, hex("09 03 00 00")},
+        {true, false, hex("09 03 00 00")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.subOut) + std::to_string(c.ptsOut));
+        EngineHarness h;
+        h.setInput(concat(
+            {packet(StreamRef::sub(0), hex("01"), 777), packet(StreamRef::sub(1), hex("02"))}));
+        h.output(SlotKind::Subpicture, 1);
+        h.tick(SlotKind::Subpicture, 0);
+        if (c.subOut) h.state.SubOut[0].create(h.dir.file("s0"));
+        if (c.ptsOut) h.state.SubPtsOut[0].create(h.dir.file("s0.pts"));
+        h.demuxAll();
+        h.closeOutputs();
+        EXPECT_EQ(h.writtenPts(1), c.records1);
+        if (c.ptsOut) {
+            EXPECT_EQ(testing::readFile(h.dir.file("s0.pts")),
+                      c.subOut ? hex("09 03 00 00") : Bytes{});
+        }
+    }
+}
+
 struct PayloadCase {
     const char* name;
     Bytes input;
