@@ -34,9 +34,7 @@ std::int64_t countFrom(const std::uint8_t* begin, const std::uint8_t* from, cons
 }
 
 #if TARNWELL_SCREEN_AVX2
-// Screens 64 candidates at a time for "00 01", which random payload holds only once in
-// 64 KiB or so, and checks the rare hits one by one. Needs p - 2 >= begin; leaves p where
-// fewer than 64 candidates are left before `end`.
+// For 32 candidates from q: the candidate is 0x01 and the byte before it zero.
 __attribute__((target("avx2"))) inline __m256i zeroThenOne(const std::uint8_t* q) {
     const __m256i ones = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q)),
                                            _mm256_set1_epi8(1));
@@ -45,6 +43,9 @@ __attribute__((target("avx2"))) inline __m256i zeroThenOne(const std::uint8_t* q
     return _mm256_and_si256(ones, zeros);
 }
 
+// Screens 64 candidates at a time for "00 01", which random payload holds only once in
+// 64 KiB or so, and checks the rare hits one by one. Needs p > begin; leaves p where
+// fewer than 64 candidates are left before `end`.
 __attribute__((target("avx2"))) std::int64_t screenAvx2(const std::uint8_t* begin,
                                                         const std::uint8_t*& p,
                                                         const std::uint8_t* end,
