@@ -3,6 +3,7 @@
 // of three runs), prints the throughputs and their ratios to the baselines, and the peak
 // resident memory. Everything it writes into DIR is deleted again.
 
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -21,6 +22,25 @@ namespace tarnwell::bench {
 namespace {
 
 constexpr int kRuns = 3;
+
+// The generated file is large: an interrupted run removes it before it ends.
+char interruptedInput[4096];
+
+void removeInputAndExit(int) {
+    ::unlink(interruptedInput);
+    ::_exit(130);
+}
+
+void removeInputOnInterrupt(const std::string& path) {
+    if (path.size() >= sizeof interruptedInput) return;
+    path.copy(interruptedInput, path.size());
+    interruptedInput[path.size()] = '\0';
+    ::signal(SIGINT, removeInputAndExit);
+    ::signal(SIGTERM, removeInputAndExit);
+    ::signal(SIGHUP, removeInputAndExit);
+    // Output into a closed pipe must not end the run before its clean-up.
+    ::signal(SIGPIPE, SIG_IGN);
+}
 constexpr double kMemoryTargetMiB = 32;
 
 double timedSeconds(const BenchCase& benchCase, const BenchInput& input) {
@@ -57,6 +77,7 @@ int benchMain(int argc, char** argv) {
         const std::string& path;
         ~RemoveInput() { removeFile(path); }
     } removeInput{input.file};
+    removeInputOnInterrupt(input.file);
 
     std::printf("Generating %lld MiB of packs in %s ...\n", mebibytes, input.file.c_str());
     std::fflush(stdout);
