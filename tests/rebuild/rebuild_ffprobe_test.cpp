@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 
+#include "jobs/read_job.h"
 #include "rebuild_rig.h"
 
 namespace tarnwell::testing {
@@ -100,11 +101,12 @@ TEST(RebuildCrossCheck, FfprobeSeesTheDroppedStreamGoneAndTheOthersRenumbered) {
     RebuildRig rig;
     const auto input = rig.chooseInput("FEATURE_1.EVO", sampleLikeTitle());
     rig.host.workdir = rig.dir.path().string();
-    rig.found(SlotKind::Video, 0, 0x55);
-    rig.found(SlotKind::Audio, 0, 0xC0, false);
-    rig.found(SlotKind::Audio, 1, 0x81);
-    rig.found(SlotKind::Audio, 2, 0xC2);
-    rig.found(SlotKind::Subpicture, 1, 0x21);
+    // Read EVO fills the table and ticks every stream found; the user unticks DD+ 0xC0.
+    auto job = rig.context();
+    bCheckClick(job);
+    ASSERT_EQ(rig.state->streamTable.AudioIds[0], 0xC0);
+    rig.selection.click(SlotKind::Audio, 0);
+    ASSERT_FALSE(rig.selection.IsChecked(SlotKind::Audio, 0));
 
     ASSERT_EQ(probeStreams(ffprobe, input),
               (std::set<std::string>{"0xfd55,video,vc1", "0xc0,audio,ac3", "0x81,audio,ac3",
