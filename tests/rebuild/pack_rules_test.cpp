@@ -3,49 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <map>
-#include <numeric>
+#include <optional>
 #include <random>
-#include <set>
 #include <vector>
 
-#include "evo_builder.h"
+#include "pack_fixtures.h"
 
-namespace tarnwell {
+namespace tarnwell::testing {
 namespace {
 
-using fixture::Bytes;
 using fixture::PackWriter;
-using fixture::StreamRef;
-
-// One pack of the stream, 2048 bytes.
-Bytes packOf(const StreamRef& stream, bool withPts = false) {
-    PackWriter writer;
-    writer.write(stream, fixture::randomPayload(300, stream.code),
-                 withPts ? std::optional<std::uint64_t>(90000) : std::nullopt);
-    return writer.take();
-}
-
-Bytes navPack(int audioBound, int videoBound) {
-    PackWriter writer;
-    writer.navPack(audioBound, videoBound);
-    return writer.take();
-}
-
-// Where a pack's stream code lies: the substream id of private stream 1, the extension of
-// 0xFD, otherwise the stream id.
-std::size_t codeOffset(const Bytes& pack) {
-    const std::uint8_t id = pack[17];
-    if (id == 0xBD) return 23 + pack[22];
-    if (id == 0xFD) return 22 + pack[22];
-    return 17;
-}
-
-std::uint8_t codeOf(const Bytes& pack) {
-    return pack[codeOffset(pack)];
-}
 
 std::int32_t* rowEntry(StreamTable& table, SlotKind kind, int n) {
     switch (kind) {
@@ -100,7 +68,7 @@ TEST(PackRules, SelectionAndNumberingExample) {
     for (const auto& [stream, expected] : sequence) {
         const Bytes pack = packOf(stream);
         const auto written = rig.judge(pack);
-        SCOPED_TRACE(testing::Message() << "stream 0x" << std::hex << int(stream.code));
+        SCOPED_TRACE(::testing::Message() << "stream 0x" << std::hex << int(stream.code));
         if (expected < 0) {
             EXPECT_FALSE(written);
             continue;
@@ -119,52 +87,76 @@ TEST(PackRules, SelectionAndNumberingExample) {
     EXPECT_EQ((*header)[23] >> 2, 2);    // two audio streams
 }
 
-TEST(PackRules, NewIdsFollowFirstOccurrenceNotSlotOrder) {
-    Rig rig;
-    rig.found(SlotKind::Audio, 0, 0xC0);
-    rig.found(SlotKind::Audio, 1, 0xC1);
-    rig.found(SlotKind::Subpicture, 0, 0x20);
-    rig.found(SlotKind::Subpicture, 5, 0x25);
+// ---- New ids -----------------------------------------------------------------------------
 
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::ddplus(1)))), 0xC0);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::ddplus(0)))), 0xC1);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::sub(5)))), 0x20);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::sub(0)))), 0x21);
-    EXPECT_EQ(rig.ids.NextAudioNo, 2);
-    EXPECT_EQ(rig.ids.NextSubNo, 2);
+// The stream a pack of this code belongs to.
+StreamRef streamFor(std::uint8_t code) {
+    using fixture::Codec;
+    if (code == 0x55 || code == 0x56) return {Codec::Vc1Video, code};
+    if (code == 0xE0 || code == 0xE1) return {Codec::Mpeg2Video, code};
+    if (code == 0xE2 || code == 0xE3) return {Codec::H264Video, code};
+    if (code >= 0x80 && code <= 0x87) return {Codec::DD, code};
+    if (code >= 0x88 && code <= 0x8F) return {Codec::DTSHD, code};
+    if (code >= 0xA0 && code <= 0xA7) return {Codec::LPCM, code};
+    if (code >= 0xB0 && code <= 0xB7) return {Codec::MLP, code};
+    if (code >= 0xC0 && code <= 0xCF) return {Codec::DDPlus, code};
+    if (code >= 0x60 && code <= 0x6F) return {Codec::ExtSubpicture, code};
+    return {Codec::Subpicture, code};
 }
 
-TEST(PackRules, OneCounterServesEveryCodecOfAGroup) {
-    Rig rig;
-    rig.found(SlotKind::Audio, 0, 0x88);
-    rig.found(SlotKind::Audio, 1, 0xC1);
-    rig.found(SlotKind::Audio, 2, 0xA2);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::dtshd(0)))), 0x88);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::ddplus(1)))), 0xC1);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::lpcm(2)))), 0xA2);
+using Renumbering = std::vector<std::pair<std::uint8_t, std::uint8_t>>;  // old id, new id
+
+// `count` streams from `first` on, taking new ids from `firstNew` on.
+Renumbering series(int first, int count, int firstNew) {
+    Renumbering out;
+    for (int i = 0; i < count; ++i)
+        out.emplace_back(static_cast<std::uint8_t>(first + i),
+                         static_cast<std::uint8_t>(firstNew + i));
+    return out;
 }
 
-struct VideoCase {
-    StreamRef first;
-    StreamRef second;
-    std::uint8_t firstNew;
-    std::uint8_t secondNew;
+Renumbering join(std::initializer_list<Renumbering> parts) {
+    Renumbering out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+struct NumberingCase {
+    const char* what;
+    Renumbering streams;  // in order of first occurrence, every one kept
 };
 
-TEST(PackRules, VideoNumbering) {
-    const VideoCase cases[] = {
-        {StreamRef::vc1(1), StreamRef::vc1(0), 0x55, 0x56},
-        {StreamRef::mpeg2(1), StreamRef::mpeg2(0), 0xE0, 0xE1},
-        {StreamRef::h264(1), StreamRef::h264(0), 0xE2, 0xE3},
-        {StreamRef::mpeg2(1), StreamRef::vc1(1), 0xE0, 0x56},
+TEST(PackRules, NewIdsInOrderOfFirstOccurrence) {
+    const NumberingCase cases[] = {
+        {"first occurrence, not slot order",
+         {{0xC1, 0xC0}, {0xC0, 0xC1}, {0x25, 0x20}, {0x20, 0x21}}},
+        {"one counter for every audio codec", {{0x88, 0x88}, {0xC1, 0xC1}, {0xA2, 0xA2}}},
+        {"VC-1", {{0x56, 0x55}, {0x55, 0x56}}},
+        {"MPEG-2 then VC-1", {{0xE1, 0xE0}, {0x56, 0x56}}},
+        {"H.264", {{0xE3, 0xE2}, {0xE2, 0xE3}}},
+        // More kept streams than a codec has ids: the old id while it is free ...
+        {"DD after eight DD+",
+         join({series(0xC0, 8, 0xC0), {{0x83, 0x83}, {0x80, 0x80}, {0xCF, 0xCA}}})},
+        // ... else the lowest free id of the codec.
+        {"sixteenth DD+ after a DD",
+         join({{{0x80, 0x80}}, series(0xC0, 15, 0xC1), {{0xCF, 0xC0}}})},
+        // 0xE2 OR a counter of 2 is 0xE2 again, already given.
+        {"H.264 number already given", {{0xE3, 0xE2}, {0x55, 0x56}, {0xE2, 0xE3}}},
+        // 0x8F, kept under its old id, is not handed out again at counter 15.
+        {"old id kept, not given later", join({{{0x8E, 0x88}},
+                                               series(0xC0, 7, 0xC1),
+                                               {{0x8F, 0x8F}},
+                                               series(0xC7, 6, 0xC9),
+                                               {{0x89, 0x89}}})},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         Rig rig;
-        const auto first = rig.judge(packOf(c.first));
-        const auto second = rig.judge(packOf(c.second));
-        ASSERT_TRUE(first && second);
-        EXPECT_EQ(codeOf(*first), c.firstNew);
-        EXPECT_EQ(codeOf(*second), c.secondNew);
+        for (const auto& [old, expected] : c.streams) {
+            const auto written = rig.judge(packOf(streamFor(old)));
+            ASSERT_TRUE(written);
+            EXPECT_EQ(codeOf(*written), expected) << "stream 0x" << std::hex << int(old);
+        }
     }
 }
 
@@ -307,9 +299,9 @@ TEST(PackRules, EveryFilteredKindIsDroppedOrRenumbered) {
         {{fixture::Codec::MpegAudio, 0xDD}, SlotKind::Audio, 0xD8},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "stream 0x" << std::hex << int(c.stream.code));
+        SCOPED_TRACE(::testing::Message() << "stream 0x" << std::hex << int(c.stream.code));
         const int slot = c.group == SlotKind::Video ? 1 : 5;
-        const Bytes pack = packOf(c.stream, true);
+        const Bytes pack = packOf(c.stream, 1, 90000);
 
         Rig dropped;
         dropped.found(c.group, slot, c.stream.code, false);
@@ -331,7 +323,7 @@ TEST(PackRules, KindsOutsideTheFilterAreCopiedWithoutAnEntry) {
         {fixture::Codec::DD, 0x90},         {fixture::Codec::Vc1Video, 0x57},
     };
     for (const auto& stream : streams) {
-        SCOPED_TRACE(testing::Message() << "stream 0x" << std::hex << int(stream.code));
+        SCOPED_TRACE(::testing::Message() << "stream 0x" << std::hex << int(stream.code));
         Rig rig;
         rig.selection.setChecked(SlotKind::Audio, 0, false);
         const Bytes pack = packOf(stream);
@@ -340,88 +332,42 @@ TEST(PackRules, KindsOutsideTheFilterAreCopiedWithoutAnEntry) {
     }
 }
 
-// ---- More kept streams than a codec has ids ----------------------------------------------
-
-TEST(PackRules, OverflowKeepsTheOldIdWhenItIsFree) {
-    Rig rig;
-    // Eight DD+ streams take audio numbers 0..7; DD streams can then no longer be numbered
-    // within 0x80..0x87 and keep their own ids.
-    for (int n = 0; n < 8; ++n)
-        EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::ddplus(n)))), 0xC0 + n);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::dd(3)))), 0x83);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::dd(0)))), 0x80);
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::ddplus(15)))), 0xCA);
-}
-
-TEST(PackRules, OverflowTakesTheLowestFreeIdWhenTheOldOneIsTaken) {
-    Rig rig;
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::dd(0)))), 0x80);
-    for (int n = 0; n < 15; ++n)
-        EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::ddplus(n)))), 0xC1 + n);
-    // The sixteenth DD+ stream would be 0xD0; its own 0xCF is held by the fifteenth.
-    EXPECT_EQ(codeOf(*rig.judge(packOf(StreamRef::ddplus(15)))), 0xC0);
-}
-
-TEST(PackRules, NumberedIdAlreadyHeldIsNotHandedOutTwice) {
-    // H.264 ids are 0xE2 OR the counter: with the counter at 2 that is 0xE2 again.
-    Rig video;
-    EXPECT_EQ(codeOf(*video.judge(packOf(StreamRef::h264(1)))), 0xE2);
-    EXPECT_EQ(codeOf(*video.judge(packOf(StreamRef::vc1(0)))), 0x56);
-    EXPECT_EQ(codeOf(*video.judge(packOf(StreamRef::h264(0)))), 0xE3);
-
-    // A DTS-HD stream that kept its old id (0x8F) is not given to a later one.
-    Rig audio;
-    EXPECT_EQ(codeOf(*audio.judge(packOf(StreamRef::dtshd(6)))), 0x88);
-    for (int n = 0; n < 7; ++n) audio.judge(packOf(StreamRef::ddplus(n)));
-    EXPECT_EQ(codeOf(*audio.judge(packOf(StreamRef::dtshd(7)))), 0x8F);
-    for (int n = 7; n < 13; ++n) audio.judge(packOf(StreamRef::ddplus(n)));
-    ASSERT_EQ(audio.ids.NextAudioNo, 15);
-    EXPECT_EQ(codeOf(*audio.judge(packOf(StreamRef::dtshd(1)))), 0x89);
-}
-
-// Every id a codec may carry, and the id space the rebuilt pack writes it into.
+// The ids of each codec, and the id space of the rebuilt pack that they are written into:
+// 'P' substream ids of private stream 1, 'S' stream ids, 'X' extensions of 0xFD.
 struct CodecIds {
-    StreamRef (*make)(int);
-    int count;
     std::uint8_t first;
     std::uint8_t last;
-    char space;  // 'P' substream id of private stream 1, 'S' stream id, 'X' extension
+    char space;
 };
 
 TEST(PackRules, NoTwoKeptStreamsEverShareAnId) {
     const CodecIds codecs[] = {
-        {StreamRef::vc1, 2, 0x55, 0x56, 'X'},   {StreamRef::mpeg2, 2, 0xE0, 0xE1, 'S'},
-        {StreamRef::h264, 2, 0xE2, 0xE3, 'S'},  {StreamRef::dd, 8, 0x80, 0x87, 'P'},
-        {StreamRef::dtshd, 8, 0x88, 0x8F, 'P'}, {StreamRef::ddplus, 16, 0xC0, 0xCF, 'P'},
-        {StreamRef::lpcm, 8, 0xA0, 0xA7, 'P'},  {StreamRef::mlp, 8, 0xB0, 0xB7, 'P'},
-        {StreamRef::sub, 16, 0x20, 0x2F, 'P'},  {StreamRef::extSub, 16, 0x60, 0x6F, 'P'},
+        {0x55, 0x56, 'X'}, {0xE0, 0xE1, 'S'}, {0xE2, 0xE3, 'S'}, {0x80, 0x87, 'P'},
+        {0x88, 0x8F, 'P'}, {0xA0, 0xA7, 'P'}, {0xB0, 0xB7, 'P'}, {0xC0, 0xCF, 'P'},
+        {0x20, 0x2F, 'P'}, {0x60, 0x6F, 'P'},
     };
-    struct Stream {
-        StreamRef ref;
-        const CodecIds* codec;
-    };
-    std::vector<Stream> all;
+    std::vector<std::pair<std::uint8_t, const CodecIds*>> all;
     for (const auto& codec : codecs)
-        for (int n = 0; n < codec.count; ++n) all.push_back({codec.make(n), &codec});
+        for (int code = codec.first; code <= codec.last; ++code)
+            all.emplace_back(static_cast<std::uint8_t>(code), &codec);
 
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {
         std::shuffle(all.begin(), all.end(), random);
         const auto take = std::uniform_int_distribution<std::size_t>(1, all.size())(random);
         Rig rig;
-        std::map<std::pair<char, int>, std::uint8_t> owner;  // (space, new id) -> old code
+        std::map<std::pair<char, int>, std::uint8_t> owner;  // (space, new id) -> old id
         for (std::size_t i = 0; i < take; ++i) {
-            const auto& stream = all[i];
-            const auto written = rig.judge(packOf(stream.ref));
+            const auto [old, codec] = all[i];
+            const auto written = rig.judge(packOf(streamFor(old)));
             ASSERT_TRUE(written);
             const std::uint8_t id = codeOf(*written);
-            SCOPED_TRACE(testing::Message() << "round " << round << ", stream 0x" << std::hex
-                                            << int(stream.ref.code) << " -> 0x" << int(id));
-            EXPECT_GE(id, stream.codec->first);
-            EXPECT_LE(id, stream.codec->last);
-            const auto [at, inserted] =
-                owner.emplace(std::pair(stream.codec->space, id), stream.ref.code);
-            EXPECT_TRUE(inserted || at->second == stream.ref.code);
+            SCOPED_TRACE(::testing::Message() << "round " << round << ", stream 0x" << std::hex
+                                              << int(old) << " -> 0x" << int(id));
+            EXPECT_GE(id, codec->first);
+            EXPECT_LE(id, codec->last);
+            const auto [at, inserted] = owner.emplace(std::pair(codec->space, id), old);
+            EXPECT_TRUE(inserted || at->second == old);
         }
     }
 }
@@ -435,8 +381,8 @@ TEST(PackRules, ShortBlockReadsNothingOfTheEarlierPack) {
     const Bytes fronts[] = {stale, navPack(1, 1), packOf(StreamRef::mpeg2(0))};
     for (const auto& front : fronts) {
         for (const std::size_t n : {0u, 3u, 4u, 17u, 18u, 22u, 23u, 24u, 25u, 40u, 2047u}) {
-            SCOPED_TRACE(testing::Message() << "stream id 0x" << std::hex << int(front[17])
-                                            << std::dec << ", n = " << n);
+            SCOPED_TRACE(::testing::Message() << "stream id 0x" << std::hex << int(front[17])
+                                              << std::dec << ", n = " << n);
             Bytes overStale = stale;
             Bytes overZeros(kPackSize, 0);
             std::copy_n(front.begin(), n, overStale.begin());
@@ -474,4 +420,4 @@ TEST(PackRules, ShortBlockWhoseCodeLiesBeyondItsEndIsKeptUnchanged) {
 }
 
 }  // namespace
-}  // namespace tarnwell
+}  // namespace tarnwell::testing

@@ -8,39 +8,14 @@
 #include "engine/engine_state.h"
 #include "engine/host.h"
 #include "engine/report_sink.h"
-#include "evo_builder.h"
 #include "jobs/input_choice.h"
 #include "jobs/job_context.h"
+#include "pack_fixtures.h"
 #include "rebuild/rebuild_job.h"
 #include "selection/stream_selection.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell::testing {
-
-using fixture::Bytes;
-using fixture::StreamRef;
-
-// One 2048-byte pack of the stream, its payload drawn from `seed`.
-inline Bytes packOf(const StreamRef& stream, std::uint32_t seed = 1) {
-    fixture::PackWriter writer;
-    const auto capacity = fixture::PackWriter::packCapacity(stream, false);
-    writer.write(stream, fixture::randomPayload(capacity, seed + stream.code));
-    return writer.take();
-}
-
-// Where a pack's stream code lies: the substream id of private stream 1, the extension of
-// 0xFD, otherwise the stream id.
-inline std::size_t codeOffset(const Bytes& pack) {
-    const std::uint8_t id = pack[17];
-    if (id == 0xBD) return 23 + pack[22];
-    if (id == 0xFD) return 22 + pack[22];
-    return 17;
-}
-
-inline Bytes withCode(Bytes pack, std::uint8_t code) {
-    pack[codeOffset(pack)] = code;
-    return pack;
-}
 
 inline void appendPack(Bytes& out, const Bytes& pack) {
     fixture::append(out, pack);
