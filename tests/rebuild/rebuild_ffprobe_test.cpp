@@ -59,23 +59,12 @@ std::set<std::string> probeStreams(const std::string& ffprobe, const std::string
     return streams;
 }
 
-// Advanced profile VC-1 as a disc carries it: a sequence header (1920x1080, 4:2:0) and an
-// entry point header, then frames, so that a reader can open the stream.
-Bytes vc1Video() {
-    Bytes video = {0,    0,    1, 0x0F, 0xDB, 0xFE, 0x3B, 0xF2, 0x1B,
-                   0x08, 0x80, 0, 0,    1,    0x0E, 0x48, 0x40, 0x80};
-    const auto frames = fixture::vc1Frames(200, 3000, 5);
-    // Past the builder's own sequence header (8 bytes and 16 filler bytes).
-    video.insert(video.end(), frames.begin() + 24, frames.end());
-    return video;
-}
-
 // VC-1, DD+ 0xC0, DD 0x81, DD+ 0xC2 and subpicture 0x21, interleaved as on a disc, with a
 // navigation pack every tenth round.
 Bytes sampleLikeTitle() {
     fixture::PackWriter writer;
     writer.navPack(3, 1);
-    const auto video = vc1Video();
+    const auto video = fixture::vc1Frames(200, 3000, 5);
     std::size_t at = 0;
     for (std::uint32_t round = 0; at < video.size(); ++round) {
         const std::uint64_t pts = 90000 + round * 3003;

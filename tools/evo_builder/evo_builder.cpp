@@ -290,7 +290,10 @@ Bytes randomPayload(std::size_t length, std::uint32_t seed) {
 }
 
 Bytes vc1Frames(int frames, std::size_t frameSize, std::uint32_t seed) {
-    static constexpr std::uint8_t kSequence[] = {0, 0, 1, 0x0F, 0xDB, 0xFE, 0x3B, 0xF2};
+    // Advanced profile as a disc carries it: a sequence header (1920x1080, 4:2:0) and an entry
+    // point header, so that other readers can open the stream.
+    static constexpr std::uint8_t kSequence[] = {0,    0,    1, 0x0F, 0xDB, 0xFE, 0x3B, 0xF2, 0x1B,
+                                                 0x08, 0x80, 0, 0,    1,    0x0E, 0x48, 0x40, 0x80};
     static constexpr std::uint8_t kFrame[] = {0, 0, 1, 0x0D};
     return startCodedUnits(kSequence, kFrame, frames, frameSize, seed);
 }
