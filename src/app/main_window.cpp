@@ -745,7 +745,10 @@ void TfMain::updateMinimumSize() {
     const QMargins margins = frameMargins();
     const QSize minimum(kMinimumOuterWidth - margins.left() - margins.right(),
                         kMinimumOuterHeight - margins.top() - margins.bottom());
-    if (minimumSize() != minimum) setMinimumSize(minimum);
+    if (minimumSize() == minimum) return;
+    setMinimumSize(minimum);
+    // Until the settings are loaded the window keeps its design size, now that the frame is known.
+    if (!activated_) resize(kDesignClientWidth, kDesignClientHeight);
 }
 
 int TfMain::treeWidth() const {

@@ -44,6 +44,22 @@ std::int32_t fitted(qlonglong value, const QString& name) {
     return static_cast<std::int32_t>(value);
 }
 
+bool isIntegral(const QVariant& value) {
+    switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The stored integer, nothing when the value is absent.
 std::optional<std::int32_t> readInteger(const QSettings& store, const QString& name) {
     if (!store.contains(name)) return std::nullopt;
@@ -79,7 +95,8 @@ std::optional<std::int32_t> readInteger(const QSettings& store, const QString& n
 std::optional<QString> readText(const QSettings& store, const QString& name) {
     if (!store.contains(name)) return std::nullopt;
     const QVariant value = store.value(name);
-    if (value.typeId() != QMetaType::QString) invalidType(name);
+    // In the INI file a number is written as its digits, which read back as text.
+    if (value.typeId() != QMetaType::QString && !isIntegral(value)) invalidType(name);
     return value.toString();
 }
 

@@ -10,8 +10,8 @@
 //   as "abc", "5.0", an empty text or binary data, is "Invalid data type for '%s'"; a number
 //   outside the signed 32-bit range is "Failed to get data for '%s'".
 // - flag: an integer, 1 for true and 0 for false; any other number reads as true.
-// - text: written and read as text. Binary data or a list is "Invalid data type for '%s'"; a
-//   text of digits is a text like any other.
+// - text: written and read as text. A number is taken as the text of its digits (the INI file
+//   can't tell the two apart); binary data or a list is "Invalid data type for '%s'".
 // - date-time (`Install`): 8 bytes, the little-endian IEEE double of days since 1899-12-30
 //   00:00 local time; written once, never read.
 

@@ -39,28 +39,6 @@ QStringList treeTexts(const QTreeWidget* tree) {
     return texts;
 }
 
-// Answers the next modal box: records its title, text and buttons, then presses `button`.
-struct ModalBoxReader {
-    QString title, text;
-    QStringList buttons;
-    QString defaultButton;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-
-    void answerNext(const QString& button) {
-        QTimer::singleShot(0, [this, button] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            if (box->defaultButton()) defaultButton = box->defaultButton()->text();
-            for (auto* b : box->buttons()) buttons << b->text();
-            for (auto* b : box->buttons())
-                if (b->text() == button) b->click();
-        });
-    }
-};
-
 }  // namespace
 
 class WindowTest : public QObject {
@@ -734,9 +712,9 @@ class WindowTest : public QObject {
         auto w = startWindow();
         TfMain& window = **w;
         window.confirmHook = nullptr;
-        ModalBoxReader reader;
-        reader.answerNext(QStringLiteral("&No"));
+        ModalBoxAnswer reader(QStringLiteral("&No"));
         QVERIFY(!window.confirm("Are you sure to stop demuxing?"));
+        QVERIFY(reader.answered);
         QCOMPARE(reader.title, QStringLiteral("Confirm"));
         QCOMPARE(reader.text, QStringLiteral("Are you sure to stop demuxing?"));
         QCOMPARE(reader.icon, QMessageBox::Question);
@@ -745,9 +723,9 @@ class WindowTest : public QObject {
         QVERIFY(reader.buttons.contains(QStringLiteral("&No")));
         QCOMPARE(reader.defaultButton, QStringLiteral("&No"));
 
-        ModalBoxReader yes;
-        yes.answerNext(QStringLiteral("&Yes"));
+        ModalBoxAnswer yes(QStringLiteral("&Yes"));
         QVERIFY(window.confirm("Are you sure to stop demuxing?"));
+        QVERIFY(yes.answered);
     }
 
     void commandStatesWhileAJobRuns() {

@@ -1,5 +1,7 @@
 #include "window_test_support.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
@@ -57,6 +59,29 @@ QList<bool> shownCommandStates(const TfMain& window) {
          {Command::ReadEvo, Command::Demux, Command::ReadXpl, Command::Rebuild, Command::Cancel})
         states << window.commandButton(command)->isEnabled();
     return states;
+}
+
+ModalBoxAnswer::ModalBoxAnswer(const QString& button) : button_(button) {
+    connect(&timer_, &QTimer::timeout, this, &ModalBoxAnswer::poll);
+    timer_.start(5);
+}
+
+void ModalBoxAnswer::poll() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || answered) return;
+    answered = true;
+    timer_.stop();
+    title = box->windowTitle();
+    text = box->text();
+    icon = box->icon();
+    if (box->defaultButton()) defaultButton = box->defaultButton()->text();
+    for (auto* b : box->buttons()) buttons << b->text();
+    for (auto* b : box->buttons())
+        if (b->text() == button_) {
+            b->click();
+            return;
+        }
+    box->reject();
 }
 
 }  // namespace tarnwell::testing

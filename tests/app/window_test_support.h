@@ -2,8 +2,10 @@
 // Helpers for driving the real window: a private settings folder, a started window with its
 // message boxes captured, and file drops as the platform delivers them.
 
+#include <QMessageBox>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 #include "app/main_window.h"
@@ -43,5 +45,22 @@ bool dropFiles(TfMain& window, const QStringList& paths);
 // The enabled state each command button shows, in the order bCheck, bDemux, bReadXPL,
 // bRebuild, bCancel.
 QList<bool> shownCommandStates(const TfMain& window);
+
+// Answers the next modal message box as a user would: records its title, text, icon and
+// buttons, then presses the button with the given text.
+class ModalBoxAnswer : public QObject {
+  public:
+    explicit ModalBoxAnswer(const QString& button);
+
+    bool answered = false;
+    QString title, text, defaultButton;
+    QStringList buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+
+  private:
+    void poll();
+    QString button_;
+    QTimer timer_;
+};
 
 }  // namespace tarnwell::testing
