@@ -1,10 +1,66 @@
-// PLACEHOLDER until the job is built; replace this whole file.
 #include "playlist/read_xpl_job.h"
 
-#include <stdexcept>
+#include <string>
+
+#include "playlist/playlist_tree.h"
+#include "playlist/tag_checks.h"
+#include "playlist/tag_scanner.h"
+#include "playlist/title_selection.h"
 
 namespace tarnwell {
 
-void bReadXPLClick(JobContext&, PlaylistState&) { throw std::logic_error("not built yet"); }
+namespace {
+
+// The job's guarded block: whatever happens, the playlist file is closed and the tag view,
+// hidden while it fills, is shown again.
+struct ReadGuard {
+    InputFile& file;
+    PlaylistState& playlist;
+    ~ReadGuard() {
+        file.close();
+        if (!playlist.tagViewVisible) playlist.setTagViewVisible(true);
+    }
+};
+
+}  // namespace
+
+void bReadXPLClick(JobContext& job, PlaylistState& playlist) {
+    job.selection.Resetcbs();
+    job.host.setCommandEnabled(Command::ReadXpl, false);
+    job.host.showPage(kXplPage);
+
+    InputFile& file = job.state.InFile;
+    ReadGuard guard{file, playlist};
+    file.open(job.input.xplField());
+    job.sink.log("Open " + job.input.XPLname);
+    job.sink.log("Filesize: " + std::to_string(file.size()) + " bytes");
+
+    playlist.clearTagLines();
+    playlist.setTagViewVisible(false);
+
+    TagChecks checks(playlist);
+    TagScanner scanner([&](std::string&& line) {
+        playlist.addTagLine(std::move(line));
+        checks.run(playlist.tagLines.back());
+    });
+    scanTagFile(file, job.state.ReadBuf, scanner, job.sink);
+    file.close();
+
+    // The marks of the tracks listed below replace whatever the last EVO scan found.
+    job.state.streamTable.clear();
+
+    if (const auto title = selectTitle(playlist.tagLines, job.input.EVObase)) {
+        playlist.keepTagLines(title->first, title->count);
+        playlist.setTree(
+            buildTitleTree(playlist.tagLines, checks.playlistName(),
+                           TrackListing{playlist, job.state.streamTable, job.selection, job.sink}));
+    }
+
+    playlist.setTagViewVisible(true);
+    job.sink.log("Done.");
+    job.sink.slog("Ready", 0);
+    job.sink.slog("", 1);
+    job.host.setCommandEnabled(Command::ReadXpl, true);
+}
 
 }  // namespace tarnwell
