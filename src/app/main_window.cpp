@@ -115,9 +115,7 @@ TfMain::TfMain(QWidget* parent) : QWidget(parent) {
 }
 
 TfMain::~TfMain() {
-    auto& observers = commands_->playlist().observers;
-    PlaylistObserver* self = this;
-    observers.erase(std::remove(observers.begin(), observers.end(), self), observers.end());
+    commands_->playlist().removeObserver(this);
     commands_->selection().removeObserver(this);
     commands_->input().onFieldsChanged = nullptr;
 }
@@ -350,7 +348,7 @@ void TfMain::bindCore() {
     for (auto kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture})
         for (int n = 0; n < StreamSelection::slotCount(kind); ++n) showSlot(kind, n);
 
-    commands_->playlist().observers.push_back(this);
+    commands_->playlist().addObserver(this);
     treeChanged();
     tagViewVisible(commands_->playlist().tagViewVisible);
 
@@ -509,8 +507,7 @@ void TfMain::restoreAfterError(Command own) {
             break;
     }
     commandEnabled_[index(Command::Cancel)] = false;
-    commands_->playlist().tagViewVisible = true;
-    mXPL->setVisible(true);
+    commands_->playlist().setTagViewVisible(true);
 }
 
 void TfMain::showError(const QString& text) {

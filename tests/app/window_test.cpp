@@ -593,24 +593,23 @@ class WindowTest : public QObject {
         TfMain& window = **w;
         QCOMPARE(treeTexts(window.tvXPL), QStringList({"Video", "Audio", "Subpicture", "Chapter"}));
         auto& playlist = window.commands().playlist();
-        playlist.tree = {{"Info", {{"Name: Main", {}}}},
-                         {"Video", {{"VC-1.stream.0", {}}}},
-                         {"Audio", {{"DD+.stream.00.English", {}}, {"DD+.stream.01.French", {}}}},
-                         {"Subtitle", {}},
-                         {"Chapter", {{"00:00:00:00: One", {}}}}};
-        for (auto* observer : playlist.observers) {
-            observer->tagLinesCleared();
-            observer->tagViewVisible(false);
-            observer->tagLineAdded("<Title>");
-            observer->tagLineAdded("  <Video track=\"1\"/>");
-            observer->tagLineAdded("</Title>");
-            QVERIFY(!window.mXPL->isVisibleTo(window.tsXPL));
-            observer->tagViewVisible(true);
-            observer->treeChanged();
-        }
+        playlist.clearTagLines();
+        playlist.setTagViewVisible(false);
+        playlist.addTagLine("<Playlist>");
+        playlist.addTagLine("  <Title>");
+        playlist.addTagLine("    <Video track=\"1\"/>");
+        playlist.addTagLine("  </Title>");
+        QVERIFY(!window.mXPL->isVisibleTo(window.tsXPL));
+        playlist.keepTagLines(1, 3);
+        playlist.setTagViewVisible(true);
+        playlist.setTree({{"Info", {{"Name: Main", {}}}},
+                          {"Video", {{"VC-1.stream.0", {}}}},
+                          {"Audio", {{"DD+.stream.00.English", {}}, {"DD+.stream.01.French", {}}}},
+                          {"Subtitle", {}},
+                          {"Chapter", {{"00:00:00:00: One", {}}}}});
         QVERIFY(window.mXPL->isVisibleTo(window.tsXPL));
         QCOMPARE(window.mXPL->toPlainText(),
-                 QStringLiteral("<Title>\n  <Video track=\"1\"/>\n</Title>"));
+                 QStringLiteral("  <Title>\n    <Video track=\"1\"/>\n  </Title>"));
         QCOMPARE(treeTexts(window.tvXPL),
                  QStringList({"Info", "  Name: Main", "Video", "  VC-1.stream.0", "Audio",
                               "  DD+.stream.00.English", "  DD+.stream.01.French", "Subtitle",
