@@ -591,14 +591,28 @@ void TfMain::showSlot(SlotKind kind, int n) {
 }
 
 void TfMain::tagLinesCleared() {
+    pendingTagLines_.clear();
     mXPL->clear();
 }
 
 void TfMain::tagLineAdded(const std::string& line) {
-    mXPL->appendPlainText(qt(line));
+    // While the view is hidden the lines are gathered and shown in one go.
+    if (mXPL->isHidden())
+        pendingTagLines_ << qt(line);
+    else
+        mXPL->appendPlainText(qt(line));
 }
 
 void TfMain::tagViewVisible(bool visible) {
+    if (visible && !pendingTagLines_.isEmpty()) {
+        const QString lines = pendingTagLines_.join(QLatin1Char('\n'));
+        pendingTagLines_.clear();
+        // A view filled anew starts at the top.
+        if (mXPL->document()->isEmpty())
+            mXPL->setPlainText(lines);
+        else
+            mXPL->appendPlainText(lines);
+    }
     mXPL->setVisible(visible);
 }
 

@@ -191,6 +191,7 @@ class TfMain : public QWidget,
     bool activated_ = false;
     bool logStarted_ = false;
     int pendingTreeWidth_ = kDesignTreeWidth;
+    QStringList pendingTagLines_;
 };
 
 }  // namespace tarnwell
