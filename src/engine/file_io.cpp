@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -21,7 +22,9 @@ std::string currentFolder() {
     return buffer.data();
 }
 
-std::string reasonText(int error) { return std::strerror(error); }
+std::string reasonText(int error) {
+    return std::strerror(error);
+}
 
 }  // namespace
 
@@ -66,7 +69,9 @@ bool fileExists(const std::string& path) {
 
 // ---------------------------------------------------------------------------------------
 
-InputFile::~InputFile() { close(); }
+InputFile::~InputFile() {
+    close();
+}
 
 void InputFile::open(const std::string& path) {
     close();
@@ -75,7 +80,8 @@ void InputFile::open(const std::string& path) {
     struct stat info {};
     if (fd >= 0 && ::fstat(fd, &info) != 0) error = errno;
     // A folder opens for reading on POSIX but cannot be read as a file.
-    else if (fd >= 0 && S_ISDIR(info.st_mode)) error = EISDIR;
+    else if (fd >= 0 && S_ISDIR(info.st_mode))
+        error = EISDIR;
     else if (fd >= 0) {
         fd_ = fd;
         size_ = info.st_size;
@@ -127,7 +133,9 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t length) {
 
 }  // namespace
 
-OutputFile::~OutputFile() { closeQuietly(); }
+OutputFile::~OutputFile() {
+    closeQuietly();
+}
 
 void OutputFile::create(const std::string& name) {
     closeQuietly();
@@ -156,17 +164,26 @@ void OutputFile::flush() {
 
 void OutputFile::write(const std::uint8_t* data, std::size_t length) {
     if (fd_ < 0 || failed_) throw FileError(kStreamWriteError);
-    if (buffered_ + length > kBufferSize) flush();
-    if (length >= kBufferSize) {
-        if (!writeAll(fd_, data, length)) {
-            failed_ = true;
-            throw FileError(kStreamWriteError);
+    // The buffer is written only when full, so the system sees whole, page-aligned writes
+    // however the chunks fall; whole buffers' worth of a large chunk go straight out.
+    while (length > 0) {
+        std::size_t taken;
+        if (buffered_ == 0 && length >= kBufferSize) {
+            taken = length - length % kBufferSize;
+            if (!writeAll(fd_, data, taken)) {
+                failed_ = true;
+                throw FileError(kStreamWriteError);
+            }
+        } else {
+            taken = std::min(length, kBufferSize - buffered_);
+            std::memcpy(buffer_.get() + buffered_, data, taken);
+            buffered_ += taken;
+            if (buffered_ == kBufferSize) flush();
         }
-    } else {
-        std::memcpy(buffer_.get() + buffered_, data, length);
-        buffered_ += length;
+        accepted_ += static_cast<std::int64_t>(taken);
+        data += taken;
+        length -= taken;
     }
-    accepted_ += static_cast<std::int64_t>(length);
 }
 
 void OutputFile::close() {

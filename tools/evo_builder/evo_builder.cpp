@@ -12,7 +12,9 @@ void put16(Bytes& out, std::size_t value) {
     out.push_back(static_cast<std::uint8_t>(value));
 }
 
-void startCode(Bytes& out, std::uint8_t id) { append(out, std::initializer_list<std::uint8_t>{0, 0, 1, id}); }
+void startCode(Bytes& out, std::uint8_t id) {
+    append(out, std::initializer_list<std::uint8_t>{0, 0, 1, id});
+}
 
 std::size_t headerFieldsSize(const PesOptions& o) {
     std::size_t size = 0;
@@ -67,10 +69,11 @@ Bytes timeStampField(std::uint64_t value, std::uint8_t prefix) {
             static_cast<std::uint8_t>(((value & 0x7F) << 1) | 1)};
 }
 
-std::size_t pesHeaderSize(const PesOptions& options) { return 3 + headerFieldsSize(options); }
+std::size_t pesHeaderSize(const PesOptions& options) {
+    return 3 + headerFieldsSize(options);
+}
 
-Bytes pesPacket(std::uint8_t streamId, std::span<const std::uint8_t> body,
-                const PesOptions& o) {
+Bytes pesPacket(std::uint8_t streamId, std::span<const std::uint8_t> body, const PesOptions& o) {
     Bytes fields;
     std::uint8_t flags2 = 0;
     if (o.pts) {
@@ -100,7 +103,8 @@ Bytes pesPacket(std::uint8_t streamId, std::span<const std::uint8_t> body,
     put16(out, o.packetLength ? *o.packetLength : length);
     out.push_back(0x81);  // '10', not scrambled, original
     out.push_back(flags2);
-    out.push_back(o.headerDataLength ? *o.headerDataLength : static_cast<std::uint8_t>(fields.size()));
+    out.push_back(o.headerDataLength ? *o.headerDataLength
+                                     : static_cast<std::uint8_t>(fields.size()));
     append(out, fields);
     append(out, body);
     return out;
@@ -112,7 +116,8 @@ Bytes packHeader(std::uint64_t scr, std::uint32_t muxRate) {
     startCode(out, 0xBA);
     out.push_back(static_cast<std::uint8_t>(0x44 | (((scr >> 30) & 7) << 3) | ((scr >> 28) & 3)));
     out.push_back(static_cast<std::uint8_t>(scr >> 20));
-    out.push_back(static_cast<std::uint8_t>((((scr >> 15) & 0x1F) << 3) | 0x04 | ((scr >> 13) & 3)));
+    out.push_back(
+        static_cast<std::uint8_t>((((scr >> 15) & 0x1F) << 3) | 0x04 | ((scr >> 13) & 3)));
     out.push_back(static_cast<std::uint8_t>(scr >> 5));
     out.push_back(static_cast<std::uint8_t>(((scr & 0x1F) << 3) | 0x04 | ((ext >> 7) & 3)));
     out.push_back(static_cast<std::uint8_t>(((ext & 0x7F) << 1) | 1));
@@ -189,13 +194,18 @@ std::uint8_t StreamRef::streamId() const {
     switch (codec) {
         case Codec::Mpeg2Video:
         case Codec::H264Video:
-        case Codec::MpegAudio: return code;
-        case Codec::Vc1Video: return 0xFD;
-        default: return 0xBD;
+        case Codec::MpegAudio:
+            return code;
+        case Codec::Vc1Video:
+            return 0xFD;
+        default:
+            return 0xBD;
     }
 }
 
-bool StreamRef::isPrivate1() const { return streamId() == 0xBD; }
+bool StreamRef::isPrivate1() const {
+    return streamId() == 0xBD;
+}
 
 namespace {
 
@@ -216,7 +226,8 @@ Bytes streamPacket(const StreamRef& stream, std::span<const std::uint8_t> payloa
 }
 
 std::size_t PackWriter::packCapacity(const StreamRef& stream, bool withPts) {
-    const auto options = optionsFor(stream, withPts ? std::optional<std::uint64_t>(0) : std::nullopt);
+    const auto options =
+        optionsFor(stream, withPts ? std::optional<std::uint64_t>(0) : std::nullopt);
     std::size_t overhead = 14 + 6 + pesHeaderSize(options);
     if (stream.isPrivate1()) overhead += substreamHeaderSize(stream.code);
     return kPackSize - overhead;
@@ -295,6 +306,29 @@ Bytes h264AccessUnits(int units, std::size_t unitSize, std::uint32_t seed) {
     static constexpr std::uint8_t kDelimiter[] = {0, 0, 0, 1, 0x09, 0x10};
     return startCodedUnits(std::span<const std::uint8_t>(kNone, 0), kDelimiter, units, unitSize,
                            seed);
+}
+
+void appendNoise(Bytes& out, std::size_t length, std::uint64_t& seed) {
+    // xorshift64*, eight bytes per step.
+    const std::size_t start = out.size();
+    out.resize(start + length);
+    std::uint8_t* p = out.data() + start;
+    std::uint64_t x = seed ? seed : 0x9E3779B97F4A7C15ull;
+    for (std::size_t i = 0; i < length; i += 8) {
+        x ^= x >> 12;
+        x ^= x << 25;
+        x ^= x >> 27;
+        std::uint64_t word = x * 0x2545F4914F6CDD1Dull;
+        const std::size_t n = std::min<std::size_t>(8, length - i);
+        for (std::size_t k = 0; k < n; ++k, word >>= 8) p[i + k] = static_cast<std::uint8_t>(word);
+    }
+    seed = x;
+}
+
+Bytes noisePayload(std::size_t length, std::uint64_t seed) {
+    Bytes out;
+    appendNoise(out, length, seed);
+    return out;
 }
 
 }  // namespace tarnwell::fixture

@@ -24,7 +24,7 @@ struct PesOptions {
     std::optional<std::uint64_t> dts;  // with pts: PTS_DTS_flags '11'
     // A PES extension whose extension field 2 carries this stream_id_extension.
     std::optional<std::uint8_t> streamIdExtension;
-    bool pstd = false;         // P-STD buffer field in the PES extension
+    bool pstd = false;          // P-STD buffer field in the PES extension
     std::uint8_t stuffing = 0;  // 0xFF bytes at the end of the header
     // For malformed packets: written as given instead of the computed values.
     std::optional<std::uint16_t> packetLength;
@@ -109,7 +109,7 @@ Bytes streamPacket(const StreamRef& stream, std::span<const std::uint8_t> payloa
 // header followed by one PES packet; the rest of a pack that the payload doesn't fill is a
 // padding packet, or header stuffing when fewer than 6 bytes are left.
 class PackWriter {
-public:
+  public:
     static constexpr std::size_t kPackSize = 2048;
 
     // A navigation pack: pack header, system header, two private stream 2 packets.
@@ -126,7 +126,7 @@ public:
     Bytes take() { return std::move(out_); }
     std::size_t packCount() const { return out_.size() / kPackSize; }
 
-private:
+  private:
     void startPack();
 
     Bytes out_;
@@ -145,5 +145,11 @@ Bytes vc1Frames(int frames, std::size_t frameSize, std::uint32_t seed);
 Bytes mpeg2Pictures(int pictures, std::size_t pictureSize, std::uint32_t seed);
 // H.264: `units` access unit delimiters 00 00 00 01 09 followed by random bytes.
 Bytes h264AccessUnits(int units, std::size_t unitSize, std::uint32_t seed);
+
+// Uniformly random bytes, every value equally likely, as in compressed video: 0x01 bytes and
+// zero pairs occur as often as there, so a start code may appear by chance (about once per
+// 4 GiB). Appends to `out`; fast enough to make gigabytes.
+void appendNoise(Bytes& out, std::size_t length, std::uint64_t& seed);
+Bytes noisePayload(std::size_t length, std::uint64_t seed);
 
 }  // namespace tarnwell::fixture
