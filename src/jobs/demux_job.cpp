@@ -1,10 +1,103 @@
-// PLACEHOLDER until the job is built; replace this whole file.
 #include "jobs/demux_job.h"
 
-#include <stdexcept>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "jobs/continuation.h"
+#include "jobs/job_report.h"
+#include "jobs/opened_files.h"
+#include "jobs/output_naming.h"
 
 namespace tarnwell {
 
-void bDemuxClick(JobContext&) { throw std::logic_error("not built yet"); }
+namespace {
+
+// Two slots whose names lead to one file (equal captions from a playlist, or "pts" as the
+// subpicture extension) would write over each other. Where files are opened without sharing
+// the second create fails because the first holds the file; here it fails the same way.
+class SameFileGuard {
+  public:
+    void check(const std::string& name, OutputFile& file) {
+        struct stat info {};
+        if (::stat(name.c_str(), &info) != 0) return;
+        const std::pair<dev_t, ino_t> id{info.st_dev, info.st_ino};
+        for (const auto& created : created_) {
+            if (created != id) continue;
+            file.closeQuietly();
+            throw FileError("Cannot create file \"" + fullPath(name) + "\". " +
+                            std::strerror(EBUSY));
+        }
+        created_.push_back(id);
+    }
+
+  private:
+    std::vector<std::pair<dev_t, ino_t>> created_;
+};
+
+// Creates the files of every box ticked now, in box order, and logs each stream file's name
+// as formed. The set of files is fixed here for the whole job.
+void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files) {
+    auto& state = job.state;
+    SameFileGuard sameFile;
+    const auto createStream = [&](SlotKind kind, int n, TextOption extension, OutputFile& slot) {
+        const auto name =
+            streamFileName(base, job.selection.Caption(kind, n), job.host.optionText(extension));
+        slot.create(name);
+        files.add(slot);
+        sameFile.check(name, slot);
+        return name;
+    };
+    for (int n = 0; n < static_cast<int>(state.VideoOut.size()); ++n) {
+        if (!job.selection.IsChecked(SlotKind::Video, n)) continue;
+        job.sink.log("Creating " +
+                     createStream(SlotKind::Video, n, TextOption::VideoExt, state.VideoOut[n]));
+    }
+    for (int n = 0; n < static_cast<int>(state.AudioOut.size()); ++n) {
+        if (!job.selection.IsChecked(SlotKind::Audio, n)) continue;
+        job.sink.log("Creating " +
+                     createStream(SlotKind::Audio, n, TextOption::AudioExt, state.AudioOut[n]));
+    }
+    for (int n = 0; n < static_cast<int>(state.SubOut.size()); ++n) {
+        if (!job.selection.IsChecked(SlotKind::Subpicture, n)) continue;
+        const auto name =
+            createStream(SlotKind::Subpicture, n, TextOption::SubExt, state.SubOut[n]);
+        const auto ptsName = ptsFileName(base, job.selection.Caption(SlotKind::Subpicture, n));
+        state.SubPtsOut[n].create(ptsName);
+        files.addLast(state.SubPtsOut[n]);
+        sameFile.check(ptsName, state.SubPtsOut[n]);
+        job.sink.log("Creating " + name);
+    }
+}
+
+}  // namespace
+
+void bDemuxClick(JobContext& job) {
+    auto& state = job.state;
+    job.host.setCommandEnabled(Command::Demux, false);
+    job.host.showPage(kStatusPage);
+    const auto base = outputBase(job.host.optionText(TextOption::Workdir), job.input.EVObase);
+    state.FrameCount = {0, 0};
+    const auto start = PlanContinuation(base, job.input.EVOname, job.input.evoField(), job.host);
+    job.sink.log("Opening file " + job.input.EVOname);
+    job.sink.slog("Opening", 0);
+    {
+        OpenedFiles files(state.InFile);
+        state.InFile.open(job.input.evoField());
+        job.sink.log(fileSizeLine(state.InFile.size()));
+        createOutputs(job, start.outputBase, files);
+        job.sink.slog("Writing stream(s)", 0);
+        auto engine = job.engine();
+        demux(kDemuxMode, engine);
+        if (ContinueWithNext(start.plan, state, job.sink, job.host)) demux(kDemuxMode, engine);
+        files.close();
+    }
+    reportDone(job.sink);
+    reportFrameCounts(job.sink, state.FrameCount);
+    job.host.setCommandEnabled(Command::Demux, true);
+}
 
 }  // namespace tarnwell

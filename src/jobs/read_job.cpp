@@ -1,10 +1,31 @@
-// PLACEHOLDER until the job is built; replace this whole file.
 #include "jobs/read_job.h"
 
-#include <stdexcept>
+#include "jobs/job_report.h"
+#include "jobs/opened_files.h"
 
 namespace tarnwell {
 
-void bCheckClick(JobContext&) { throw std::logic_error("not built yet"); }
+void bCheckClick(JobContext& job) {
+    auto& state = job.state;
+    job.host.setCommandEnabled(Command::ReadEvo, false);
+    job.selection.Resetcbs();
+    job.host.showPage(kStatusPage);
+    state.FrameCount = {0, 0};
+    job.sink.log("Opening file " + job.input.EVOname);
+    job.sink.slog("Opening", 0);
+    {
+        OpenedFiles files(state.InFile);
+        state.InFile.open(job.input.evoField());
+        job.sink.slog("Reading", 0);
+        job.sink.log(fileSizeLine(state.InFile.size()));
+        auto engine = job.engine();
+        demux(kReadMode, engine);
+        files.close();
+    }
+    job.selection.FillFromStreamTable(state.streamTable);
+    reportDone(job.sink);
+    reportFrameCounts(job.sink, state.FrameCount);
+    job.host.setCommandEnabled(Command::ReadEvo, true);
+}
 
 }  // namespace tarnwell

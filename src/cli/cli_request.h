@@ -1,0 +1,60 @@
+#pragma once
+// What one command line asks for: the subcommand, its files, the window options it sets, and
+// the stream slots to untick after the reads. Parsing never touches a file.
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "selection/stream_selection.h"
+
+namespace tarnwell::cli {
+
+enum class Subcommand { Read, Demux, Rebuild, Xpl };
+
+using SlotRef = std::pair<SlotKind, int>;
+
+struct CliRequest {
+    Subcommand subcommand = Subcommand::Read;
+    std::string input;                // the EVO file, or the playlist for `xpl`
+    std::optional<std::string> xpl;   // demux, rebuild: --xpl
+    std::optional<std::string> evo;   // xpl: --evo
+    std::optional<std::string> tags;  // xpl: --tags
+    std::optional<std::string> tree;  // xpl: --tree
+
+    // The Options tab, with the window's design defaults.
+    std::string outputDir;
+    std::string videoExt = "mpv";
+    std::string audioExt = "mpa";
+    std::string subExt = "sup";
+    bool continueWithNext = true;
+    bool fastCheck = true;
+    bool countFrames = true;
+
+    std::optional<std::vector<SlotRef>> only;  // --only, all lists joined
+    std::vector<SlotRef> drop;                 // --drop, all lists joined
+};
+
+// A command line that cannot be carried out as written; its text says why.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ParsedCommandLine {
+    bool help = false;  // --help: print the usage text and stop
+    CliRequest request;
+};
+
+// `arguments` without the program name. Throws UsageError.
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+// "video0", "video1", "audio00".."audio15", "sub00".."sub15", comma-separated. Throws UsageError.
+std::vector<SlotRef> parseSlotList(const std::string& list);
+
+// The usage text, with the options and the exit codes.
+const char* usageText();
+
+}  // namespace tarnwell::cli

@@ -1,0 +1,137 @@
+#include "cli/cli_session.h"
+
+#include <exception>
+#include <string>
+
+#include "cli/interrupt.h"
+#include "cli/playlist_export.h"
+#include "engine/host.h"
+#include "engine/report_sink.h"
+#include "jobs/commands.h"
+
+namespace tarnwell::cli {
+
+namespace {
+
+constexpr SlotKind kSlotKinds[] = {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture};
+
+bool listed(const std::vector<SlotRef>& slots, SlotKind kind, int n) {
+    for (const auto& slot : slots)
+        if (slot.first == kind && slot.second == n) return true;
+    return false;
+}
+
+void applyHost(const CliRequest& request, BasicHost& host) {
+    host.workdir = request.outputDir;
+    host.videoExt = request.videoExt;
+    host.audioExt = request.audioExt;
+    host.subExt = request.subExt;
+    host.continueWithNext = request.continueWithNext;
+    host.fastCheck = request.fastCheck;
+    host.countFrames = request.countFrames;
+    // There is no one to ask: an interrupt is the answer Yes to the Cancel question.
+    host.confirmAnswer = true;
+}
+
+void untickSlots(const CliRequest& request, StreamSelection& selection) {
+    for (const auto kind : kSlotKinds) {
+        for (int n = 0; n < StreamSelection::slotCount(kind); ++n) {
+            const bool keep = !request.only || listed(*request.only, kind, n);
+            if (!keep || listed(request.drop, kind, n)) selection.setChecked(kind, n, false);
+        }
+    }
+}
+
+class Session {
+  public:
+    Session(const CliRequest& request, std::FILE* out, std::FILE* err, bool showProgress)
+        : request_(request),
+          err_(err),
+          sink_(out, showProgress ? err : nullptr),
+          commands_(sink_, host_) {
+        applyHost(request, host_);
+        host_.onProcessEvents = [this] {
+            if (interruptRequested()) commands_.bCancelClick();
+        };
+    }
+
+    int run() {
+        auto& input = commands_.input();
+        switch (request_.subcommand) {
+            case Subcommand::Read:
+                input.chooseEvo(request_.input, host_);
+                job([this] { return commands_.bCheckClick(); });
+                break;
+            case Subcommand::Demux:
+            case Subcommand::Rebuild:
+                input.chooseEvo(request_.input, host_);
+                if (!job([this] { return commands_.bCheckClick(); })) break;
+                if (request_.xpl) {
+                    input.chooseXpl(*request_.xpl, host_);
+                    if (!job([this] { return commands_.bReadXPLClick(); })) break;
+                }
+                untickSlots(request_, commands_.selection());
+                if (request_.subcommand == Subcommand::Demux)
+                    job([this] { return commands_.bDemuxClick(); });
+                else
+                    job([this] { return commands_.bRebuildClick(); });
+                break;
+            case Subcommand::Xpl:
+                if (request_.evo) input.chooseEvo(*request_.evo, host_);
+                input.chooseXpl(request_.input, host_);
+                if (!job([this] { return commands_.bReadXPLClick(); })) break;
+                untickSlots(request_, commands_.selection());
+                writePlaylistViews();
+                break;
+        }
+        sink_.finishProgress();
+        return status_;
+    }
+
+  private:
+    // Runs one job; false when the session must stop (an error, or an interrupt before or
+    // during the job).
+    template <typename Click>
+    bool job(Click click) {
+        if (interruptRequested()) return false;
+        try {
+            if (!click()) fail("A job is already running.");
+        } catch (const std::exception& error) {
+            fail(error.what());
+        }
+        return status_ == kExitOk && !interruptRequested();
+    }
+
+    void fail(const std::string& text) {
+        sink_.finishProgress();
+        std::fprintf(err_, "%s\n", text.c_str());
+        std::fflush(err_);
+        status_ = kExitJobError;
+    }
+
+    void writePlaylistViews() {
+        const auto& playlist = commands_.playlist();
+        try {
+            if (request_.tags) writeTextFile(*request_.tags, tagLinesText(playlist.tagLines));
+            if (request_.tree) writeTextFile(*request_.tree, treeText(playlist.tree));
+        } catch (const std::exception& error) {
+            fail(error.what());
+        }
+    }
+
+    const CliRequest& request_;
+    std::FILE* err_;
+    ConsoleSink sink_;
+    BasicHost host_;
+    Commands commands_;
+    int status_ = kExitOk;
+};
+
+}  // namespace
+
+int runSession(const CliRequest& request, std::FILE* out, std::FILE* err, bool showProgress) {
+    Session session(request, out, err, showProgress);
+    return session.run();
+}
+
+}  // namespace tarnwell::cli

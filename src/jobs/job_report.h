@@ -1,0 +1,21 @@
+#pragma once
+// Log lines and status texts that several jobs share word for word.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "engine/report_sink.h"
+
+namespace tarnwell {
+
+// "File size: <whole mebibytes> Mbytes."
+std::string fileSizeLine(std::int64_t bytes);
+
+// The normal end of a job: "Done.", then "Ready" on panel 0 and an empty panel 1.
+void reportDone(ReportSink& sink);
+
+// "<n> frames count in video stream <i>." for each counter above 0.
+void reportFrameCounts(ReportSink& sink, const std::array<std::int32_t, 2>& frameCount);
+
+}  // namespace tarnwell

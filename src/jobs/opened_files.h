@@ -1,0 +1,37 @@
+#pragma once
+// The guarded block of a job: the files it opened, closed exactly once whatever happens.
+// On the normal path `close()` closes the input, then the outputs in the order they were
+// added, then those added with `addLast`; a flush or close failure becomes the job's error,
+// raised only after every other file is closed too. When the job is unwinding an error
+// instead, the destructor closes whatever is still open without raising, so the first error
+// is the one the user sees.
+
+#include <vector>
+
+#include "engine/file_io.h"
+
+namespace tarnwell {
+
+class OpenedFiles {
+  public:
+    // The job's input file, which it opens after this point (or fails to).
+    explicit OpenedFiles(InputFile& input) : input_(input) {}
+    ~OpenedFiles();
+    OpenedFiles(const OpenedFiles&) = delete;
+    OpenedFiles& operator=(const OpenedFiles&) = delete;
+
+    // An output file the job has created; closed after the input, in the order added.
+    void add(OutputFile& file) { outputs_.push_back(&file); }
+    // An output file closed after every file given to `add`.
+    void addLast(OutputFile& file) { lastOutputs_.push_back(&file); }
+
+    // Closes everything; throws the first close failure ("Stream write error") afterwards.
+    void close();
+
+  private:
+    InputFile& input_;
+    std::vector<OutputFile*> outputs_;
+    std::vector<OutputFile*> lastOutputs_;
+};
+
+}  // namespace tarnwell
