@@ -29,8 +29,11 @@ QFont firstInstalled(const QStringList& families, QFont::StyleHint hint) {
 QFont controlFont() {
     // Tahoma is a narrow humanist sans; the condensed DejaVu keeps captions within the same
     // widths, where the regular DejaVu Sans (a wide face) would run into neighbouring controls.
-    return firstInstalled({"Tahoma", "DejaVu Sans Condensed", "Liberation Sans", "DejaVu Sans"},
-                          QFont::SansSerif);
+    QFont font =
+        firstInstalled({"Tahoma", "DejaVu Sans Condensed", "DejaVu Sans"}, QFont::SansSerif);
+    // Without a narrow face, the wide one is drawn narrower to keep to the design widths.
+    if (font.family() == QLatin1String("DejaVu Sans")) font.setStretch(QFont::SemiCondensed);
+    return font;
 }
 
 QFont monospaceFont() {
