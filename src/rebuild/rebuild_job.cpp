@@ -1,10 +1,76 @@
-// PLACEHOLDER until the job is built; replace this whole file.
 #include "rebuild/rebuild_job.h"
 
-#include <stdexcept>
+#include "engine/progress.h"
+#include "jobs/continuation.h"
+#include "jobs/job_report.h"
+#include "jobs/opened_files.h"
+#include "jobs/output_naming.h"
+#include "rebuild/pack_copier.h"
 
 namespace tarnwell {
 
-void bRebuildClick(JobContext&) { throw std::logic_error("not built yet"); }
+namespace {
+
+void showProgress(JobContext& job, double start, std::int64_t pos) {
+    const auto& in = job.state.InFile;
+    const double elapsedBefore = job.host.now() - start;
+    const double elapsedAfter = job.host.now() - start;
+    const auto remaining =
+        formatTimeOfDay(remainingDays(elapsedBefore, elapsedAfter, in.size(), pos));
+    job.sink.slog(progressText("Rebuilding ", fileNamePart(in.path()), pos, in.size(), remaining),
+                  1);
+    job.host.processEvents();
+}
+
+}  // namespace
+
+void Rebuild(JobContext& job, PackRules& rules) {
+    auto& state = job.state;
+    job.host.setCommandEnabled(Command::Cancel, true);
+    state.Demuxing = true;
+    state.CancelRequested = false;
+    const double start = job.host.now();
+    const std::int64_t size = state.InFile.size();
+
+    PackCopier packs(state.InFile, state.RebuildOut);
+    for (;;) {
+        const auto pack = packs.next();
+        // A read that yields nothing ends the pass as the end of the file does.
+        if (pack.empty()) break;
+        const std::int64_t pos = packs.position();
+        if (pos % kProgressStep == 0) showProgress(job, start, pos);
+        if (rules.RebuildPack(pack.data(), pack.size())) packs.keep();
+        if (pos == size || state.CancelRequested) break;
+    }
+    packs.flush();
+    job.host.setCommandEnabled(Command::Cancel, false);
+}
+
+void bRebuildClick(JobContext& job) {
+    auto& state = job.state;
+    job.host.setCommandEnabled(Command::Rebuild, false);
+    job.host.showPage(kStatusPage);
+    const auto base = outputBase(job.host.optionText(TextOption::Workdir), job.input.EVObase);
+    // One numbering for the command, carried into the continuation file.
+    RenumberingState ids;
+    PackRules rules(state.streamTable, job.selection, ids);
+    const auto start = PlanContinuation(base, job.input.EVOname, job.input.evoField(), job.host);
+    job.sink.log("Opening file " + job.input.EVOname);
+    job.sink.slog("Opening", 0);
+    {
+        OpenedFiles files(state.InFile);
+        state.InFile.open(job.input.evoField());
+        job.sink.log(fileSizeLine(state.InFile.size()));
+        state.RebuildOut.create(rebuiltFileName(start.outputBase));
+        files.add(state.RebuildOut);
+        job.sink.log("Creating " + state.RebuildOut.name());
+        job.sink.slog("Writing EVO...", 0);
+        Rebuild(job, rules);
+        if (ContinueWithNext(start.plan, state, job.sink, job.host)) Rebuild(job, rules);
+        files.close();
+    }
+    reportDone(job.sink);
+    job.host.setCommandEnabled(Command::Rebuild, true);
+}
 
 }  // namespace tarnwell

@@ -1,10 +1,15 @@
 #pragma once
 #include "jobs/job_context.h"
+#include "rebuild/pack_rules.h"
 
 namespace tarnwell {
 
 // The Rebuild command: writes "<stem>.rebuilt.EVO" holding the input's packs without those
 // of the unticked streams, the kept streams renumbered.
 void bRebuildClick(JobContext& job);
+
+// One pass over `job.state.InFile` from its position to its end, appending the packs that
+// `rules` keeps to `job.state.RebuildOut`: progress every 4 MiB, Cancel between packs.
+void Rebuild(JobContext& job, PackRules& rules);
 
 }  // namespace tarnwell

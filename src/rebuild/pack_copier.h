@@ -1,0 +1,52 @@
+#pragma once
+// Carries an input file through the rebuild pack by pack: each pack of 2048 bytes (the last
+// one possibly shorter) is handed out in a buffer where it may be changed, and the packs
+// marked kept are appended to the output in file order. The input is read in large blocks
+// and runs of kept packs are written with one call each, so a pack costs no system call of
+// its own; what reaches the output, and the position after each pack, are the same as with
+// one 2048-byte read per pack.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "engine/file_io.h"
+
+namespace tarnwell {
+
+class PackCopier {
+  public:
+    static constexpr std::size_t kPackBytes = 2048;
+    static constexpr std::size_t kBlockBytes = 512 * kPackBytes;
+
+    PackCopier(InputFile& input, OutputFile& output);
+    PackCopier(const PackCopier&) = delete;
+    PackCopier& operator=(const PackCopier&) = delete;
+
+    // The next pack: the next 2048 bytes of the input, or fewer at its end; empty when a read
+    // yields nothing. Valid until the next call.
+    std::span<std::uint8_t> next();
+    // The pack last handed out goes to the output.
+    void keep();
+    // Writes the kept packs that are still held. Call before the output is closed.
+    void flush();
+
+    // Input position after the pack last handed out.
+    std::int64_t position() const { return position_; }
+
+  private:
+    void refill();
+
+    InputFile& input_;
+    OutputFile& output_;
+    std::unique_ptr<std::uint8_t[]> block_;
+    std::size_t filled_ = 0;   // bytes of the block read from the input
+    std::size_t packAt_ = 0;   // start of the pack last handed out
+    std::size_t packEnd_ = 0;  // end of it, where the next one starts
+    std::size_t runAt_ = 0;    // kept packs not yet written: [runAt_, runEnd_)
+    std::size_t runEnd_ = 0;
+    std::int64_t position_;
+};
+
+}  // namespace tarnwell
