@@ -270,6 +270,53 @@ class JobsTest : public QObject {
         QCOMPARE(store.value("Workdir").toString(), out_->path() + "/");
     }
 
+    void rebuildThroughTheWindow() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(dropFiles(window, {feature1_}));
+        window.bCheck->click();
+        window.streamBox(SlotKind::Subpicture, 1)->click();
+        window.eWorkdir->setText(out_->path());
+        window.PageControl->setCurrentWidget(window.tsOption);
+        window.bRebuild->click();
+        QCOMPARE(w->errors, QStringList());
+        QCOMPARE(window.PageControl->currentWidget(), window.tsStatus);
+        const QFileInfo rebuilt(out_->path() + "/FEATURE_1_2.rebuilt.EVO");
+        QVERIFY(rebuilt.size() > QFileInfo(feature1_).size());
+        const QStringList lines = logLines(window);
+        QVERIFY(lines.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
+        QCOMPARE(lines.back(), QStringLiteral("Done."));
+        QCOMPARE(shownCommandStates(window), QList<bool>({true, true, true, true, false}));
+        assertFilesClosed(window);
+    }
+
+    void cancelDuringRebuildAsksFirst() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(dropFiles(window, {feature1_}));
+        window.eWorkdir->setText(out_->path() + "/");
+        w->answer = true;
+        AtEachProgressStep cancel(window, [&](int) { window.bCancel->click(); });
+        window.bRebuild->click();
+        QCOMPARE(w->questions, QStringList({"Are you sure to stop demuxing?"}));
+        const QStringList lines = logLines(window);
+        QVERIFY(!lines.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
+        QCOMPARE(lines.back(), QStringLiteral("Done."));
+        QVERIFY(QFileInfo(out_->path() + "/FEATURE_1_2.rebuilt.EVO").size() > 0);
+        assertFilesClosed(window);
+    }
+
+    void rebuildWithoutAnInputGetsItsButtonBack() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(window.bRebuild->isEnabled());
+        window.bRebuild->click();
+        QCOMPARE(w->errors.size(), 1);
+        QVERIFY(w->errors.front().startsWith(QStringLiteral("Cannot open file \"")));
+        QCOMPARE(shownCommandStates(window), QList<bool>({false, false, false, true, false}));
+        assertFilesClosed(window);
+    }
+
   private:
     static void assertFilesClosed(TfMain& window) {
         auto& state = window.commands().state();
