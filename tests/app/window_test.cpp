@@ -1,0 +1,747 @@
+// The window without running jobs: start-up, layout and resizing, drops, dialogs, the message
+// log and the status line, the stream boxes as a view of the selection, the Cancel question.
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/jpeg_image.h"
+#include "app/status_line.h"
+#include "window_test_support.h"
+
+using namespace tarnwell;
+using namespace tarnwell::testing;
+
+namespace {
+
+const QList<bool> kIdleStates = {false, false, false, true, false};
+
+QStringList treeTexts(const QTreeWidget* tree) {
+    QStringList texts;
+    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* item, int depth) {
+        texts << QString(depth * 2, QLatin1Char(' ')) + item->text(0);
+        for (int i = 0; i < item->childCount(); ++i) walk(item->child(i), depth + 1);
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) walk(tree->topLevelItem(i), 0);
+    return texts;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() { config_ = std::make_unique<ConfigFolder>(); }
+    void cleanup() { config_.reset(); }
+
+    void designStateBeforeActivation() {
+        auto w = startWindow(false);
+        QCOMPARE((*w)->windowTitle(), QStringLiteral("Tarnwell 0.542"));
+        QCOMPARE((*w)->objectName(), QStringLiteral("fMain"));
+        QCOMPARE((*w)->streamBox(SlotKind::Video, 0)->text(), QStringLiteral("Video stream"));
+        QCOMPARE((*w)->streamBox(SlotKind::Audio, 15)->text(), QStringLiteral("Audio stream"));
+        QCOMPARE((*w)->streamBox(SlotKind::Subpicture, 3)->text(), QStringLiteral("Subpicture"));
+        QVERIFY(!(*w)->acceptDrops());
+    }
+
+    void startUpStates() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QCOMPARE(shownCommandStates(window), kIdleStates);
+        QVERIFY(window.bbEVO->isEnabled());
+        QVERIFY(window.bbXPL->isEnabled());
+        QVERIFY(window.acceptDrops());
+        QCOMPARE(window.pos(), QPoint(0, 0));
+        QCOMPARE(window.PageControl->currentIndex(), 0);
+        for (auto kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture}) {
+            const QString empty = kind == SlotKind::Video   ? QStringLiteral("No video stream")
+                                  : kind == SlotKind::Audio ? QStringLiteral("No audio stream")
+                                                            : QStringLiteral("No subpicture");
+            for (int n = 0; n < StreamSelection::slotCount(kind); ++n) {
+                QCheckBox* box = window.streamBox(kind, n);
+                QCOMPARE(box->text(), empty);
+                QVERIFY(!box->isEnabled());
+                QVERIFY(!box->isChecked());
+            }
+        }
+        QCOMPARE(window.StatusBar->panelText(0), QStringLiteral(" Ready"));
+        QCOMPARE(window.StatusBar->panelWidth(0), 40);
+        QCOMPARE(window.StatusBar->panelText(1),
+                 QStringLiteral(" Select or drop an EVO file to demux"));
+        QCOMPARE(window.StatusBar->panelWidth(1), 50);
+        QCOMPARE(window.StatusBar->toolTip(),
+                 QStringLiteral(" Select or drop an EVO file to demux"));
+        QCOMPARE(window.eVideoExt->text(), QStringLiteral("mpv"));
+        QCOMPARE(window.eAudioExt->text(), QStringLiteral("mpa"));
+        QCOMPARE(window.eSubExt->text(), QStringLiteral("sup"));
+        QVERIFY(window.eWorkdir->text().isEmpty());
+        QVERIFY(window.cbContinue->isChecked());
+        QVERIFY(window.cbFastCheck->isChecked());
+        QVERIFY(window.cbCountFr->isChecked());
+        QVERIFY(w->errors.isEmpty());
+    }
+
+    void activationRunsOnlyOnce() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        // A caption set after the first activation survives later activations.
+        window.commands().selection().setCaption(SlotKind::Audio, 0, "kept");
+        window.FormActivate();
+        QCOMPARE(window.streamBox(SlotKind::Audio, 0)->text(), QStringLiteral("kept"));
+    }
+
+    void textsAndHints() {
+        auto w = startWindow(false);
+        TfMain& window = **w;
+        const struct {
+            QWidget* widget;
+            const char* tooltip;
+        } hints[] = {
+            {window.eEVOfile, "Drop here the source EVO file"},
+            {window.bbEVO, "Browse an EVO file"},
+            {window.bCheck, "Read the source EVO file to detect streams"},
+            {window.eXPLfile, "Drop here the VPLST000.XPL"},
+            {window.bbXPL, "Browse the HD DVD disc's VPLST000.XPL"},
+            {window.bReadXPL, "Read the XPL file to detect stream infos"},
+            {window.bDemux, "Demux the source EVO to streams"},
+            {window.bRebuild, ""},
+            {window.imLogo, "HD DVD logo :-)"},
+            {window.bCancel, "You can stop the actual process"},
+            {window.tvXPL, "Infos from your XPL file"},
+            {window.mXPL, "This is your XPL file (part of it)"},
+            {window.cbContinue, "Demux continues with e.g. FEATURE_2.EVO if it exists"},
+            {window.cbFastCheck, "Read EVO checks only the first ~300 MB of the file"},
+            {window.cbCountFr, ""},
+            {window.streamBox(SlotKind::Subpicture, 0), ""},
+            {window.streamBox(SlotKind::Subpicture, 1), "Check the desired subpicture streams"},
+            {window.streamBox(SlotKind::Subpicture, 15), "Check the desired subpicture streams"},
+            {window.streamBox(SlotKind::Audio, 1), ""},
+        };
+        for (const auto& hint : hints)
+            QCOMPARE(hint.widget->toolTip(), QString::fromLatin1(hint.tooltip));
+
+        const QStringList tabs = {"Status", "Video", "Audio", "Subpicture", "XPL", "Options"};
+        const QStringList tabHints = {"",
+                                      "Check the desired video stream",
+                                      "Check the desired audio streams",
+                                      "Check the desired subpicture streams",
+                                      "",
+                                      ""};
+        QCOMPARE(window.PageControl->count(), 6);
+        for (int i = 0; i < 6; ++i) {
+            QCOMPARE(window.PageControl->tabText(i), tabs[i]);
+            QCOMPARE(window.PageControl->tabToolTip(i), tabHints[i]);
+        }
+        QCOMPARE(window.bCheck->text(), QStringLiteral("Read EVO"));
+        QCOMPARE(window.bReadXPL->text(), QStringLiteral("Read XPL"));
+        QCOMPARE(window.bDemux->text(), QStringLiteral("Demux"));
+        QVERIFY(window.bDemux->font().bold());
+        QVERIFY(!window.bCheck->font().bold());
+        QCOMPARE(window.bRebuild->text(), QStringLiteral("Rebuild"));
+        QCOMPARE(window.bCancel->text(), QStringLiteral("Cancel"));
+        QCOMPARE(window.cbContinue->text(), QStringLiteral("Continue with second  EVO"));
+        QCOMPARE(window.cbFastCheck->text(), QStringLiteral("Fast EVO checking"));
+        QCOMPARE(window.cbCountFr->text(), QStringLiteral("Count frames"));
+        QCOMPARE(window.lVideoExt->text(), QStringLiteral("Extensions (video, audio, subtitle)"));
+        QCOMPARE(window.lWorkdir->text(), QStringLiteral("Output folder"));
+        QVERIFY(window.eEVOfile->isReadOnly());
+        QVERIFY(window.eXPLfile->isReadOnly());
+        QVERIFY(window.gbFile->title().isEmpty());
+    }
+
+    void fonts() {
+        auto w = startWindow(false);
+        TfMain& window = **w;
+        QCOMPARE(window.font().pointSize(), 8);
+        QVERIFY(QFontInfo(window.mXPL->font()).fixedPitch());
+        QCOMPARE(window.mXPL->font().pointSize(), 8);
+        if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+            QCOMPARE(QFontInfo(window.font()).family(), QStringLiteral("Tahoma"));
+        QVERIFY(!QFontInfo(window.font()).fixedPitch());
+    }
+
+    void tabOrder() {
+        auto w = startWindow(false);
+        TfMain& window = **w;
+        const QList<QWidget*> order = {window.eEVOfile,   window.bbEVO, window.bCheck,
+                                       window.eXPLfile,   window.bbXPL, window.bReadXPL,
+                                       window.PageControl};
+        for (int i = 1; i < order.size(); ++i) {
+            QWidget* next = order[i - 1]->nextInFocusChain();
+            while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+            QCOMPARE(next, order[i]);
+        }
+        auto nextFocusable = [](QWidget* widget) {
+            QWidget* next = widget->nextInFocusChain();
+            while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+            return next;
+        };
+        QCOMPARE(nextFocusable(window.bDemux), window.bRebuild);
+        QCOMPARE(nextFocusable(window.bRebuild), window.bCancel);
+        for (int n = 1; n < 16; ++n)
+            QCOMPARE(window.streamBox(SlotKind::Audio, n - 1)->nextInFocusChain(),
+                     window.streamBox(SlotKind::Audio, n));
+    }
+
+    void streamBoxLayout() {
+        auto w = startWindow(false);
+        TfMain& window = **w;
+        const int tops[8] = {9, 31, 53, 75, 98, 120, 142, 165};
+        for (int n = 0; n < 8; ++n)
+            QCOMPARE(window.streamBox(SlotKind::Video, n)->geometry(), QRect(9, tops[n], 140, 17));
+        for (auto kind : {SlotKind::Audio, SlotKind::Subpicture}) {
+            QWidget* page = kind == SlotKind::Audio ? window.tsAudio : window.tsSubpicture;
+            for (int n = 0; n < 16; ++n) {
+                QCheckBox* box = window.streamBox(kind, n);
+                QCOMPARE(box->parentWidget(), page);
+                QCOMPARE(box->geometry(), QRect(n < 8 ? 9 : 165, tops[n % 8], 140, 17));
+            }
+        }
+        QCOMPARE(window.streamBox(SlotKind::Audio, 9)->objectName(), QStringLiteral("cbAudio09"));
+        QCOMPARE(window.streamBox(SlotKind::Subpicture, 15)->objectName(),
+                 QStringLiteral("cbSub15"));
+        QCOMPARE(window.streamBox(SlotKind::Video, 7)->objectName(), QStringLiteral("cbVideo7"));
+    }
+
+    void optionsLayout() {
+        auto w = startWindow(false);
+        TfMain& window = **w;
+        QCOMPARE(window.gbFile->geometry(), QRect(3, 0, 320, 78));
+        QCOMPARE(window.lVideoExt->pos(), QPoint(13, 19));
+        QCOMPARE(window.eVideoExt->geometry(), QRect(182, 16, 38, 21));
+        QCOMPARE(window.eAudioExt->geometry(), QRect(226, 16, 38, 21));
+        QCOMPARE(window.eSubExt->geometry(), QRect(270, 16, 38, 21));
+        QCOMPARE(window.lWorkdir->pos(), QPoint(12, 48));
+        QCOMPARE(window.eWorkdir->geometry(), QRect(84, 45, 224, 21));
+        QCOMPARE(window.cbContinue->pos(), QPoint(3, 84));
+        QCOMPARE(window.cbFastCheck->pos(), QPoint(3, 107));
+        QCOMPARE(window.cbCountFr->pos(), QPoint(3, 130));
+        QVERIFY(window.cbContinue->width() >= 149);
+        // Labels end before the fields beside them, and captions fit their boxes.
+        QVERIFY(window.lVideoExt->geometry().right() < window.eVideoExt->x());
+        QVERIFY(window.lWorkdir->geometry().right() < window.eWorkdir->x());
+        for (QCheckBox* box : {window.cbContinue, window.cbFastCheck, window.cbCountFr})
+            QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->text()));
+    }
+
+    void anchorsOnResize_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QRect>("design");
+        QTest::addColumn<int>("anchors");
+        QTest::newRow("eEVOfile") << "eEVOfile" << QRect(8, 8, 249, 21) << 7;
+        QTest::newRow("bbEVO") << "bbEVO" << QRect(263, 6, 25, 25) << 6;
+        QTest::newRow("bCheck") << "bCheck" << QRect(294, 7, 60, 25) << 6;
+        QTest::newRow("eXPLfile") << "eXPLfile" << QRect(8, 40, 249, 21) << 7;
+        QTest::newRow("bbXPL") << "bbXPL" << QRect(263, 38, 25, 25) << 6;
+        QTest::newRow("bReadXPL") << "bReadXPL" << QRect(294, 38, 60, 25) << 6;
+        QTest::newRow("PageControl") << "PageControl" << QRect(8, 69, 346, 219) << 15;
+        QTest::newRow("bDemux") << "bDemux" << QRect(8, 294, 60, 25) << 9;
+        QTest::newRow("bRebuild") << "bRebuild" << QRect(74, 294, 60, 25) << 9;
+        QTest::newRow("bCancel") << "bCancel" << QRect(294, 294, 60, 25) << 12;
+        QTest::newRow("StatusBar") << "StatusBar" << QRect(0, 325, 362, 21) << 13;
+    }
+
+    void anchorsOnResize() {
+        QFETCH(QString, control);
+        QFETCH(QRect, design);
+        QFETCH(int, anchors);
+        auto w = startWindow();
+        TfMain& window = **w;
+        for (QSize client : {QSize(370, 380), QSize(640, 500), QSize(401, 777)}) {
+            window.resize(client);
+            QCOMPARE(window.size(), client);
+            const int dx = client.width() - 362, dy = client.height() - 346;
+            QRect expected = design;
+            if ((anchors & AnchorLeft) && (anchors & AnchorRight))
+                expected.setWidth(design.width() + dx);
+            else if (anchors & AnchorRight)
+                expected.moveLeft(design.x() + dx);
+            if ((anchors & AnchorTop) && (anchors & AnchorBottom))
+                expected.setHeight(design.height() + dy);
+            else if (anchors & AnchorBottom)
+                expected.moveTop(design.y() + dy);
+            auto* widget = window.findChild<QWidget*>(control);
+            QVERIFY(widget);
+            QCOMPARE(widget->geometry(), expected);
+        }
+    }
+
+    void logoPlace() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        const int frame = window.outerWidth() - window.width();
+        const struct {
+            int outer, left;
+        } cases[] = {{432, 153}, {800, 337}, {433, 153}, {434, 154}, {500, 187}, {370, 153}};
+        for (const auto& c : cases) {
+            window.resize(c.outer - frame, 400);
+            QCOMPARE(window.outerWidth(), c.outer);
+            QCOMPARE(window.imLogo->x(), c.left);
+            QCOMPARE(window.imLogo->geometry().bottom(), window.height() - 346 + 292 + 30);
+        }
+        QCOMPARE(window.imLogo->size(), QSize(125, 31));
+    }
+
+    void minimumSize() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.resize(100, 100);
+        QCOMPARE(window.outerWidth(), 370);
+        QCOMPARE(window.outerHeight(), 380);
+        const QMargins frame = window.frameMargins();
+        window.resize(369 - frame.left() - frame.right(), 379 - frame.top() - frame.bottom());
+        QCOMPARE(window.outerWidth(), 370);
+        QCOMPARE(window.outerHeight(), 380);
+        window.setOuterWidth(371);
+        QCOMPARE(window.outerWidth(), 371);
+    }
+
+    void logoPicture() {
+        auto w = startWindow(false);
+        const QPixmap logo = (*w)->imLogo->pixmap();
+        QCOMPARE(logo.size(), QSize(125, 32));
+        // Not a blank picture: the plate is dark, the lettering light.
+        const QImage image = logo.toImage();
+        QVERIFY(qGray(image.pixel(10, 16)) < 100);
+        int light = 0;
+        for (int x = 0; x < 125; ++x) light += qGray(image.pixel(x, 13)) > 200;
+        QVERIFY(light > 10);
+    }
+
+    void brokenJpegIsAnErrorNotAnExit() {
+        QString error;
+        const QImage image = decodeJpeg(QByteArray("\xff\xd8 not really a picture", 24), &error);
+        QVERIFY(image.isNull());
+        QVERIFY(!error.isEmpty());
+        QVERIFY(decodeJpeg(QByteArray(), &error).isNull());
+    }
+
+    void browseGlyphs() {
+        auto w = startWindow(false);
+        for (QToolButton* button : {(*w)->bbEVO, (*w)->bbXPL}) {
+            const QIcon icon = button->icon();
+            const QImage normal = icon.pixmap(16, 16, QIcon::Normal).toImage();
+            const QImage greyed = icon.pixmap(16, 16, QIcon::Disabled).toImage();
+            QCOMPARE(normal.size(), QSize(16, 16));
+            QVERIFY(normal != greyed);
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x) {
+                    const QRgb p = greyed.pixel(x, y);
+                    if (qAlpha(p) == 255) QVERIFY(qRed(p) == qGreen(p) && qGreen(p) == qBlue(p));
+                }
+        }
+    }
+
+    void dropOfThreeFilesTakesTheFirst() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(dropFiles(window, {"/disc/HVDVD_TS/FEATURE_1.EVO", "/disc/ADV_OBJ/VPLST000.XPL",
+                                   "/other/MOVIE.EVO"}));
+        QCOMPARE(window.eEVOfile->text(), QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO"));
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
+        QCOMPARE(window.commands().input().EVObase, std::string("FEATURE_1"));
+        QCOMPARE(shownCommandStates(window), QList<bool>({true, false, true, true, false}));
+    }
+
+    void dropOfLowerCaseEvo() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(dropFiles(window, {"/films/MOVIE.evo"}));
+        QCOMPARE(window.eEVOfile->text(), QStringLiteral("/films/MOVIE.evo"));
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QVERIFY(window.bCheck->isEnabled());
+        QVERIFY(!window.bReadXPL->isEnabled());
+    }
+
+    void dropOfAnotherExtensionChangesNothing() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(dropFiles(window, {"/films/MOVIE.evo"}));
+        QVERIFY(dropFiles(window, {"/films/notes.txt", "/films/OTHER.EVO"}));
+        QVERIFY(dropFiles(window, {"/films/EVO"}));
+        QCOMPARE(window.eEVOfile->text(), QStringLiteral("/films/MOVIE.evo"));
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QCOMPARE(shownCommandStates(window), QList<bool>({true, false, false, true, false}));
+        QVERIFY(w->errors.isEmpty());
+    }
+
+    void dropOfPlaylistFindsTheEvoFolder() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(dropFiles(window, {"/disc/ADV_OBJ/vplst000.xpl"}));
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/vplst000.xpl"));
+        QVERIFY(window.eEVOfile->text().isEmpty());
+        QCOMPARE(shownCommandStates(window), QList<bool>({false, false, true, true, false}));
+        QString initialDir;
+        window.odEVOfile.runner = [&](OpenFileDialog& dialog) {
+            initialDir = dialog.initialDir;
+            return false;
+        };
+        window.bbEVOClick();
+        QCOMPARE(initialDir, QStringLiteral("/disc/HVDVD_TS/"));
+    }
+
+    void evoDialog() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        OpenFileDialog seen;
+        QString answer = QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO");
+        window.odEVOfile.runner = [&](OpenFileDialog& dialog) {
+            seen = dialog;
+            if (answer.isEmpty()) return false;
+            dialog.fileName = answer;
+            return true;
+        };
+        window.bbEVOClick();
+        QCOMPARE(seen.title, QStringLiteral("Choose the EVO file to demux"));
+        QCOMPARE(seen.filter, QStringLiteral("EVO files (*.EVO)"));
+        QCOMPARE(seen.defaultSuffix, QStringLiteral("EVO"));
+        QVERIFY(seen.fileMustExist);
+        QVERIFY(seen.initialDir.isEmpty());
+        QCOMPARE(window.eEVOfile->text(), answer);
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
+
+        // A cancel puts the dialog's last file name back into the field.
+        window.eXPLfile->clear();
+        answer.clear();
+        window.bbEVOClick();
+        QCOMPARE(seen.initialDir, QStringLiteral("/disc/HVDVD_TS/"));
+        QCOMPARE(window.eEVOfile->text(), QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO"));
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
+        QVERIFY(window.bCheck->isEnabled());
+    }
+
+    void evoDialogCancelledBeforeAnyChoice() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.odEVOfile.runner = [](OpenFileDialog&) { return false; };
+        window.bbEVOClick();
+        QVERIFY(window.eEVOfile->text().isEmpty());
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QVERIFY(!window.bCheck->isEnabled());
+    }
+
+    void playlistDialog() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.odEVOfile.runner = [](OpenFileDialog& dialog) {
+            dialog.fileName = QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO");
+            return true;
+        };
+        window.bbEVOClick();
+
+        OpenFileDialog seen;
+        window.odXPL.runner = [&](OpenFileDialog& dialog) {
+            seen = dialog;
+            return false;
+        };
+        window.bbXPLClick();
+        QVERIFY(seen.title.isEmpty());
+        QCOMPARE(seen.filter, QStringLiteral("XPL (VPLST000.XPL)"));
+        QCOMPARE(seen.defaultSuffix, QStringLiteral("xpl"));
+        QVERIFY(!seen.fileMustExist);
+        QCOMPARE(seen.initialDir, QStringLiteral("/disc/ADV_OBJ/"));
+        QCOMPARE(seen.fileName, QStringLiteral("VPLST000.XPL"));
+        // Cancelled with the preset bare name: the field gets that name.
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QVERIFY(window.bReadXPL->isEnabled());
+
+        window.odXPL.runner = [](OpenFileDialog& dialog) {
+            dialog.fileName = QStringLiteral("/backup/ADV_OBJ/VPLST000.XPL");
+            return true;
+        };
+        window.bbXPLClick();
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/backup/ADV_OBJ/VPLST000.XPL"));
+        window.odXPL.runner = [&](OpenFileDialog& dialog) {
+            seen = dialog;
+            return false;
+        };
+        window.bbXPLClick();
+        QCOMPARE(seen.initialDir, QStringLiteral("/backup/ADV_OBJ/"));
+        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/backup/ADV_OBJ/VPLST000.XPL"));
+        // The EVO dialog now opens beside the playlist.
+        window.odEVOfile.runner = [&](OpenFileDialog& dialog) {
+            seen = dialog;
+            return false;
+        };
+        window.bbEVOClick();
+        QCOMPARE(seen.initialDir, QStringLiteral("/backup/HVDVD_TS/"));
+    }
+
+    void logAppendsAndKeepsTheEnd() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.PageControl->setCurrentIndex(5);
+        window.log("first");
+        window.log("");
+        window.log("two\nlines");
+        QCOMPARE(window.mMessage->toPlainText(), QStringLiteral("first\n\ntwo\nlines"));
+        QCOMPARE(window.PageControl->currentIndex(), 5);
+        QCOMPARE(window.StatusBar->panelText(0), QStringLiteral(" Ready"));
+        window.PageControl->setCurrentIndex(0);
+        for (int i = 0; i < 200; ++i) window.log("line " + std::to_string(i));
+        QCoreApplication::processEvents();
+        const QScrollBar* bar = window.mMessage->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(window.mMessage->toPlainText().endsWith(QStringLiteral("line 199")));
+    }
+
+    void slogPanelsAndHint() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        const QFontMetrics metrics(window.StatusBar->font());
+        window.slog("Writing stream(s)", 0);
+        QCOMPARE(window.StatusBar->panelText(0), QStringLiteral(" Writing stream(s)"));
+        const int wide = metrics.horizontalAdvance(QStringLiteral(" Writing stream(s)a"));
+        QCOMPARE(window.StatusBar->panelWidth(0), wide);
+        QCOMPARE(window.StatusBar->panelLabel(0)->width(), wide);
+        QCOMPARE(window.StatusBar->toolTip(),
+                 QStringLiteral(" Select or drop an EVO file to demux"));
+
+        window.slog("Ready", 0);
+        const int narrow = metrics.horizontalAdvance(QStringLiteral(" Readya"));
+        QCOMPARE(window.StatusBar->panelWidth(0), narrow);
+        QCOMPARE(window.StatusBar->panelLabel(0)->width(), narrow);
+        QVERIFY(narrow < wide);
+
+        window.slog("100/2000 bytes", 1);
+        QCOMPARE(window.StatusBar->panelText(1), QStringLiteral(" 100/2000 bytes"));
+        QCOMPARE(window.StatusBar->panelWidth(1),
+                 metrics.horizontalAdvance(QStringLiteral(" 100/2000 bytesa")));
+        QCOMPARE(window.StatusBar->toolTip(), QStringLiteral("100/2000 bytes"));
+
+        window.slog("", 1);
+        QCOMPARE(window.StatusBar->panelText(1), QStringLiteral(" "));
+        QCOMPARE(window.StatusBar->panelWidth(1), metrics.horizontalAdvance(QStringLiteral(" a")));
+        QVERIFY(window.StatusBar->toolTip().isEmpty());
+        QVERIFY(window.mMessage->toPlainText().isEmpty());
+    }
+
+    void boxesMirrorTheSelection() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        StreamTable table;
+        table.VideoIds[0] = 0xE0;
+        table.AudioIds[2] = 0xC2;
+        table.SubIds[1] = 0x21;
+        window.commands().selection().FillFromStreamTable(table);
+        QCheckBox* video = window.streamBox(SlotKind::Video, 0);
+        QCheckBox* audio = window.streamBox(SlotKind::Audio, 2);
+        QCheckBox* sub = window.streamBox(SlotKind::Subpicture, 1);
+        QCOMPARE(video->text(), QStringLiteral("MPEG-2.stream.0"));
+        QCOMPARE(audio->text(), QStringLiteral("DD+.stream.02"));
+        QCOMPARE(sub->text(), QStringLiteral("Subpicture.01"));
+        for (QCheckBox* box : {video, audio, sub}) {
+            QVERIFY(box->isEnabled());
+            QVERIFY(box->isChecked());
+        }
+        QVERIFY(!window.streamBox(SlotKind::Audio, 0)->isEnabled());
+        QVERIFY(window.bDemux->isEnabled());
+
+        // Clicking the boxes flips the slots; the last one unticked disables Demux.
+        window.PageControl->setCurrentWidget(window.tsVideo);
+        QTest::mouseClick(video, Qt::LeftButton, {}, QPoint(5, 8));
+        QVERIFY(!window.commands().selection().IsChecked(SlotKind::Video, 0));
+        QVERIFY(!video->isChecked());
+        window.PageControl->setCurrentWidget(window.tsAudio);
+        QTest::mouseClick(audio, Qt::LeftButton, {}, QPoint(5, 8));
+        QVERIFY(window.bDemux->isEnabled());
+        window.PageControl->setCurrentWidget(window.tsSubpicture);
+        QTest::mouseClick(sub, Qt::LeftButton, {}, QPoint(5, 8));
+        QVERIFY(!window.commands().selection().AnyChecked());
+        QVERIFY(!window.bDemux->isEnabled());
+        QTest::mouseClick(sub, Qt::LeftButton, {}, QPoint(5, 8));
+        QVERIFY(window.commands().selection().IsChecked(SlotKind::Subpicture, 1));
+        QVERIFY(window.bDemux->isEnabled());
+
+        // A disabled box can't be ticked.
+        QCheckBox* absent = window.streamBox(SlotKind::Subpicture, 0);
+        QTest::mouseClick(absent, Qt::LeftButton, {}, QPoint(5, 8));
+        QVERIFY(!absent->isChecked());
+        QVERIFY(!window.commands().selection().IsChecked(SlotKind::Subpicture, 0));
+    }
+
+    void playlistTextsAreShownLiterally() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.commands().selection().MarkFromPlaylist(SlotKind::Audio, 3,
+                                                       "DD.stream.03.Cast & Crew|x");
+        QCheckBox* box = window.streamBox(SlotKind::Audio, 3);
+        QCOMPARE(box->text(), QStringLiteral("DD.stream.03.Cast && Crew|x"));
+        QCOMPARE(box->toolTip(), QStringLiteral("DD.stream.03.Cast & Crew"));
+        QVERIFY(box->isChecked());
+        QVERIFY(window.bDemux->isEnabled());
+    }
+
+    void playlistViewsFollowTheState() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QCOMPARE(treeTexts(window.tvXPL), QStringList({"Video", "Audio", "Subpicture", "Chapter"}));
+        auto& playlist = window.commands().playlist();
+        playlist.clearTagLines();
+        playlist.setTagViewVisible(false);
+        playlist.addTagLine("<Playlist>");
+        playlist.addTagLine("  <Title>");
+        playlist.addTagLine("    <Video track=\"1\"/>");
+        playlist.addTagLine("  </Title>");
+        QVERIFY(!window.mXPL->isVisibleTo(window.tsXPL));
+        playlist.keepTagLines(1, 3);
+        playlist.setTagViewVisible(true);
+        playlist.setTree({{"Info", {{"Name: Main", {}}}},
+                          {"Video", {{"VC-1.stream.0", {}}}},
+                          {"Audio", {{"DD+.stream.00.English", {}}, {"DD+.stream.01.French", {}}}},
+                          {"Subtitle", {}},
+                          {"Chapter", {{"00:00:00:00: One", {}}}}});
+        QVERIFY(window.mXPL->isVisibleTo(window.tsXPL));
+        QCOMPARE(window.mXPL->toPlainText(),
+                 QStringLiteral("  <Title>\n    <Video track=\"1\"/>\n  </Title>"));
+        QCOMPARE(treeTexts(window.tvXPL),
+                 QStringList({"Info", "  Name: Main", "Video", "  VC-1.stream.0", "Audio",
+                              "  DD+.stream.00.English", "  DD+.stream.01.French", "Subtitle",
+                              "Chapter", "  00:00:00:00: One"}));
+        QVERIFY(window.tvXPL->topLevelItem(2)->isExpanded());
+    }
+
+    void xplPage() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QCOMPARE(window.tvXPL->indentation(), 19);
+        QCOMPARE(window.tvXPL->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(window.mXPL->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(window.mMessage->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(window.mXPL->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(window.mMessage->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+
+        window.PageControl->setCurrentWidget(window.tsXPL);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.tvXPL->width(), 96);
+        QCOMPARE(window.treeWidth(), 96);
+        // Neither side of the splitter goes below 50 pixels.
+        window.splXPL->setSizes({10, 1000});
+        QCOMPARE(window.tvXPL->width(), 50);
+        window.splXPL->setSizes({1000, 10});
+        QCOMPARE(window.mXPL->width(), 50);
+        // The tree keeps its width when the window grows.
+        window.setTreeWidth(120);
+        window.resize(window.width() + 200, window.height());
+        QCoreApplication::processEvents();
+        QCOMPARE(window.tvXPL->width(), 120);
+    }
+
+    void typingLimitOfTheExtensions() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.PageControl->setCurrentWidget(window.tsOption);
+        window.eVideoExt->clear();
+        QTest::keyClicks(window.eVideoExt, QStringLiteral("abcdefg"));
+        QCOMPARE(window.eVideoExt->text(), QStringLiteral("abcde"));
+        // A longer text put there by the program stays, and can be shortened.
+        window.eAudioExt->setText(QStringLiteral("mpeg4a"));
+        QCOMPARE(window.eAudioExt->text(), QStringLiteral("mpeg4a"));
+        window.eAudioExt->setFocus();
+        window.eAudioExt->end(false);
+        QTest::keyClick(window.eAudioExt, Qt::Key_Backspace);
+        QCOMPARE(window.eAudioExt->text(), QStringLiteral("mpeg4"));
+        QTest::keyClick(window.eAudioExt, Qt::Key_X);
+        QCOMPARE(window.eAudioExt->text(), QStringLiteral("mpeg4"));
+        QCOMPARE(window.optionText(TextOption::AudioExt), std::string("mpeg4"));
+    }
+
+    void optionsAreReadWhenAsked() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(window.isOptionChecked(Option::FastCheck));
+        window.cbFastCheck->setChecked(false);
+        QVERIFY(!window.isOptionChecked(Option::FastCheck));
+        window.cbContinue->setChecked(false);
+        QVERIFY(!window.isOptionChecked(Option::Continue));
+        QVERIFY(window.isOptionChecked(Option::CountFrames));
+        window.eWorkdir->setText(QStringLiteral("/out/"));
+        QCOMPARE(window.optionText(TextOption::Workdir), std::string("/out/"));
+        QCOMPARE(window.optionText(TextOption::VideoExt), std::string("mpv"));
+        QCOMPARE(window.optionText(TextOption::SubExt), std::string("sup"));
+    }
+
+    void showPageAndRepaint() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.showPage(kXplPage);
+        QCOMPARE(window.PageControl->currentWidget(), window.tsXPL);
+        window.showPage(kStatusPage);
+        QCOMPARE(window.PageControl->currentWidget(), window.tsStatus);
+    }
+
+    void cancelQuestionOnlyWhileDemuxing() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        auto& state = window.commands().state();
+        state.Demuxing = false;
+        window.bCancelClick();
+        QVERIFY(state.CancelRequested);
+        QVERIFY(w->questions.isEmpty());
+
+        state.CancelRequested = false;
+        state.Demuxing = true;
+        w->answer = false;
+        window.bCancelClick();
+        QVERIFY(!state.CancelRequested);
+        w->answer = true;
+        window.bCancelClick();
+        QVERIFY(state.CancelRequested);
+        QCOMPARE(w->questions,
+                 QStringList({"Are you sure to stop demuxing?", "Are you sure to stop demuxing?"}));
+    }
+
+    void confirmBox() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.confirmHook = nullptr;
+        ModalBoxAnswer reader(QStringLiteral("&No"));
+        QVERIFY(!window.confirm("Are you sure to stop demuxing?"));
+        QVERIFY(reader.answered);
+        QCOMPARE(reader.title, QStringLiteral("Confirm"));
+        QCOMPARE(reader.text, QStringLiteral("Are you sure to stop demuxing?"));
+        QCOMPARE(reader.icon, QMessageBox::Question);
+        QCOMPARE(reader.buttons.size(), 2);
+        QVERIFY(reader.buttons.contains(QStringLiteral("&Yes")));
+        QVERIFY(reader.buttons.contains(QStringLiteral("&No")));
+        QCOMPARE(reader.defaultButton, QStringLiteral("&No"));
+
+        ModalBoxAnswer yes(QStringLiteral("&Yes"));
+        QVERIFY(window.confirm("Are you sure to stop demuxing?"));
+        QVERIFY(yes.answered);
+    }
+
+    void commandStatesWhileAJobRuns() {
+        auto w = startWindow();
+        TfMain& window = **w;
+        window.setCommandEnabled(Command::ReadEvo, true);
+        window.setCommandEnabled(Command::Cancel, true);
+        QCOMPARE(shownCommandStates(window), QList<bool>({true, false, false, true, true}));
+        window.setCommandEnabled(Command::Cancel, false);
+        window.setCommandEnabled(Command::Rebuild, false);
+        QVERIFY(!window.commandEnabled(Command::Rebuild));
+        QVERIFY(!window.bRebuild->isEnabled());
+    }
+
+  private:
+    std::unique_ptr<ConfigFolder> config_;
+};
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"
