@@ -12,11 +12,16 @@
 
 namespace tarnwell {
 
+// The scan loop walks its input in blocks of this size.
 inline constexpr std::size_t kReadBufSize = 32768;
+// The loops read ahead this much at a time into the shared buffer, so that a block or a pack
+// costs no system call of its own.
+inline constexpr std::size_t kReadAheadSize = 32 * kReadBufSize;
 
 struct EngineState {
     InputFile InFile;
-    alignas(64) std::array<std::uint8_t, kReadBufSize> ReadBuf{};
+    // The one buffer every loop reads into.
+    alignas(64) std::array<std::uint8_t, kReadAheadSize> ReadBuf{};
 
     // Output slots of the Demux job, by stream number.
     std::array<OutputFile, 2> VideoOut;

@@ -6,6 +6,7 @@
 #include "engine/frame_counter.h"
 #include "engine/program_stream_parser.h"
 #include "engine/progress.h"
+#include "engine/read_ahead.h"
 #include "selection/stream_selection.h"
 
 namespace tarnwell {
@@ -29,9 +30,8 @@ class ScanRun {
     void run();
 
   private:
-    std::int64_t readBlock();
     void reportProgress(std::int64_t pos);
-    void logSystemHeaderSummary();
+    void logSystemHeaderSummary(const std::uint8_t* block);
     void handOver(const std::uint8_t* chunk, std::int64_t length);
     void countVideoFrames(const std::uint8_t* chunk, std::int64_t length);
     void writeSubpicture(const std::uint8_t* chunk, std::int64_t length);
@@ -54,11 +54,13 @@ void ScanRun::run() {
     state_.streamTable.clear();
 
     InputFile& in = state_.InFile;
-    const std::uint8_t* const block = state_.ReadBuf.data();
-    while (in.position() < in.size() && !state_.CancelRequested) {
-        const std::int64_t n = readBlock();
+    // Blocks are walked in place in the read-ahead buffer.
+    ReadAhead blocks(in, state_.ReadBuf, kReadBufSize);
+    while (blocks.position() < in.size() && !state_.CancelRequested) {
+        const auto block = blocks.next([] {});
+        const auto n = static_cast<std::int64_t>(block.size());
         if (n == 0) break;  // nothing more could be read: the end, as far as this run goes
-        const std::int64_t pos = in.position();
+        const std::int64_t pos = blocks.position();
         if (pos % kProgressStep == 0) {
             reportProgress(pos);
             host_.processEvents();
@@ -68,26 +70,14 @@ void ScanRun::run() {
             state_.CancelRequested = true;
         if (pos % kRepaintStep == 0) host_.repaint();
         if (pos == std::int64_t{kReadBufSize} && block[16] == 0x01 && block[17] == 0xBB)
-            logSystemHeaderSummary();
-        walkBlock(parser_, block, n, [this](const std::uint8_t* chunk, std::int64_t length) {
+            logSystemHeaderSummary(block.data());
+        walkBlock(parser_, block.data(), n, [this](const std::uint8_t* chunk, std::int64_t length) {
             handOver(chunk, length);
         });
     }
 
     if (state_.CancelRequested) state_.FrameCount = {0, 0};
     host_.setCommandEnabled(Command::Cancel, false);
-}
-
-std::int64_t ScanRun::readBlock() {
-    // A short read is topped up, so block boundaries fall at fixed positions on any file system.
-    std::uint8_t* const block = state_.ReadBuf.data();
-    std::int64_t n = 0;
-    while (n < std::int64_t{kReadBufSize}) {
-        const std::int64_t got = state_.InFile.read(block + n, std::int64_t{kReadBufSize} - n);
-        if (got <= 0) break;
-        n += got;
-    }
-    return n;
 }
 
 void ScanRun::reportProgress(std::int64_t pos) {
@@ -100,9 +90,8 @@ void ScanRun::reportProgress(std::int64_t pos) {
                1);
 }
 
-void ScanRun::logSystemHeaderSummary() {
+void ScanRun::logSystemHeaderSummary(const std::uint8_t* block) {
     // video_bound and audio_bound of a system header right after a 14-byte pack header.
-    const auto& block = state_.ReadBuf;
     const int videos = block[24] & 0x1F;
     const int audios = block[23] >> 2;
     sink_.log("It contains " + std::to_string(videos) + " video stream" + (videos > 1 ? "s" : "") +

@@ -43,7 +43,7 @@ void bReadXPLClick(JobContext& job, PlaylistState& playlist) {
         playlist.addTagLine(std::move(line));
         checks.run(playlist.tagLines.back());
     });
-    scanTagFile(file, job.state.ReadBuf, scanner, job.sink);
+    scanTagFile(file, std::span(job.state.ReadBuf).first(kReadBufSize), scanner, job.sink);
     file.close();
 
     // The marks of the tracks listed below replace whatever the last EVO scan found.

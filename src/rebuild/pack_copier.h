@@ -1,26 +1,25 @@
 #pragma once
 // Carries an input file through the rebuild pack by pack: each pack of 2048 bytes (the last
 // one possibly shorter) is handed out in a buffer where it may be changed, and the packs
-// marked kept are appended to the output in file order. The input is read in large blocks
-// and runs of kept packs are written with one call each, so a pack costs no system call of
-// its own; what reaches the output, and the position after each pack, are the same as with
-// one 2048-byte read per pack.
+// marked kept are appended to the output in file order. The input is read ahead in large
+// blocks and runs of kept packs are written with one call each, so a pack costs no system
+// call of its own; what reaches the output, and the position after each pack, are the same
+// as with one 2048-byte read per pack.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 
 #include "engine/file_io.h"
+#include "engine/read_ahead.h"
 
 namespace tarnwell {
 
 class PackCopier {
   public:
     static constexpr std::size_t kPackBytes = 2048;
-    static constexpr std::size_t kBlockBytes = 512 * kPackBytes;
 
-    PackCopier(InputFile& input, OutputFile& output);
+    PackCopier(InputFile& input, std::span<std::uint8_t> buffer, OutputFile& output);
     PackCopier(const PackCopier&) = delete;
     PackCopier& operator=(const PackCopier&) = delete;
 
@@ -33,20 +32,14 @@ class PackCopier {
     void flush();
 
     // Input position after the pack last handed out.
-    std::int64_t position() const { return position_; }
+    std::int64_t position() const { return packs_.position(); }
 
   private:
-    void refill();
-
-    InputFile& input_;
+    ReadAhead packs_;
     OutputFile& output_;
-    std::unique_ptr<std::uint8_t[]> block_;
-    std::size_t filled_ = 0;   // bytes of the block read from the input
-    std::size_t packAt_ = 0;   // start of the pack last handed out
-    std::size_t packEnd_ = 0;  // end of it, where the next one starts
-    std::size_t runAt_ = 0;    // kept packs not yet written: [runAt_, runEnd_)
-    std::size_t runEnd_ = 0;
-    std::int64_t position_;
+    std::span<std::uint8_t> pack_;
+    const std::uint8_t* runStart_ = nullptr;  // kept packs not yet written: [runStart_, runEnd_)
+    const std::uint8_t* runEnd_ = nullptr;
 };
 
 }  // namespace tarnwell

@@ -32,7 +32,7 @@ void Rebuild(JobContext& job, PackRules& rules) {
     const double start = job.host.now();
     const std::int64_t size = state.InFile.size();
 
-    PackCopier packs(state.InFile, state.RebuildOut);
+    PackCopier packs(state.InFile, state.ReadBuf, state.RebuildOut);
     for (;;) {
         const auto pack = packs.next();
         // A read that yields nothing ends the pass as the end of the file does.

@@ -152,7 +152,7 @@ TEST(RebuildJob, ShortLastBlockIsJudgedAndWrittenWithItsOwnLength) {
          Bytes(dropped.begin(), dropped.begin() + 20)},
         {"not a pack", Bytes(100, 0x00), {}},
     };
-    const std::size_t packsPerRead = PackCopier::kBlockBytes / 2048;
+    const std::size_t packsPerRead = kReadAheadSize / 2048;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         RebuildRig rig;
