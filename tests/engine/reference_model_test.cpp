@@ -50,9 +50,10 @@ SlotKind slotKind(char group) {
 }
 
 void expectSameRun(const Bytes& input, int mode, const std::vector<Slot>& ticked, bool countFrames,
-                   const std::string& what) {
+                   const std::string& what, int cancelAtProgress = 0) {
     SCOPED_TRACE(what + (mode == 0 ? ", read mode" : ", demux mode"));
     ModelOptions options;
+    options.cancelAtProgress = cancelAtProgress;
     options.mode = mode;
     options.countFrames = countFrames;
     options.ticked = ticked;
@@ -63,6 +64,9 @@ void expectSameRun(const Bytes& input, int mode, const std::vector<Slot>& ticked
     h.host.countFrames = countFrames;
     h.setInput(input, options.fileName);
     for (const auto& [group, n] : ticked) h.output(slotKind(group), n);
+    h.host.onProcessEvents = [&h, cancelAtProgress] {
+        if (h.host.eventRounds == cancelAtProgress) h.state.CancelRequested = true;
+    };
     if (mode == 0)
         h.read();
     else
@@ -170,14 +174,17 @@ INSTANTIATE_TEST_SUITE_P(Inputs, ReferenceModelTest, ::testing::ValuesIn(kInputC
                              return name;
                          });
 
-// Over 8 MiB: progress texts at both 4 MiB steps, and a system header summary from the first
-// block.
+// Over 8 MiB: progress texts at both 4 MiB steps, a system header summary from the first
+// block, and a cancel at the first step.
 TEST(ReferenceModel, LongFileWithProgressAndSummary) {
     Random random(2024);
     Bytes bytes = fixture::packHeader(0);
     fixture::append(bytes, fixture::systemHeader(5, 2));
     fixture::append(bytes, pesFragments(random, 8 * 1048576 + 4321));
     expectSameRuns(bytes, random, "long file");
+    // Cancelled at the first progress step: the block in hand is parsed, then the run ends.
+    expectSameRun(bytes, 0, {}, true, "long file cancelled", 1);
+    expectSameRun(bytes, 1, chooseTicked(random), true, "long file cancelled", 1);
 }
 
 }  // namespace

@@ -43,6 +43,9 @@ class Model {
                                       o_.fileName + " " + std::to_string(pos / kMiB) + "/" +
                                       std::to_string(size / kMiB) +
                                       " Mbytes, Remaining time: " + o_.remaining);
+            if (pos % (4 * kMiB) == 0 &&
+                static_cast<int>(r_.progress.size()) == o_.cancelAtProgress)
+                cancel = true;
             if (o_.mode == 0 && o_.fastCheck && pos > 300000000) cancel = true;
             if (pos == kBlock && block[16] == 0x01 && block[17] == 0xBB) {
                 const int v = block[24] & 0x1F;

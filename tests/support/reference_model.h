@@ -28,6 +28,9 @@ struct ModelOptions {
     std::string fileName;
     // The progress text's remaining time, for a clock that stands still.
     std::string remaining = "0:00:01";
+    // The Cancel command acts while events run at this progress step (1 for the first; 0
+    // for never).
+    int cancelAtProgress = 0;
 };
 
 struct ModelResult {
