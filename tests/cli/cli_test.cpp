@@ -262,6 +262,22 @@ TEST_F(CliTest, DemuxNamesTheFilesAfterThePlaylistTracks) {
     EXPECT_TRUE(named) << created.front();
 }
 
+TEST_F(CliTest, RebuildAfterReadXplKeepsEveryStreamAndSaysSo) {
+    const std::string xpl = disc->file("ADV_OBJ/VPLST000.XPL");
+    const auto plain = cli({"rebuild", "--no-continue", "--drop", "audio01", evo("FEATURE_1.EVO")});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "");
+    const auto dropped = std::filesystem::file_size(out("FEATURE_1.rebuilt.EVO"));
+    EXPECT_LT(dropped, std::filesystem::file_size(evo("FEATURE_1.EVO")));
+
+    const auto withXpl =
+        cli({"rebuild", "--no-continue", "--xpl", xpl, "--drop", "audio01", evo("FEATURE_1.EVO")});
+    ASSERT_EQ(withXpl.status, 0) << withXpl.err;
+    EXPECT_NE(withXpl.err.find("keeps every stream"), std::string::npos) << withXpl.err;
+    EXPECT_EQ(std::filesystem::file_size(out("FEATURE_1.rebuilt.EVO")),
+              std::filesystem::file_size(evo("FEATURE_1.EVO")));
+}
+
 TEST_F(CliTest, HelpNamesTheExitCodes) {
     const auto result = cli({"--help"});
     EXPECT_EQ(result.status, 0);
