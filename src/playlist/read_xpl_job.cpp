@@ -39,10 +39,12 @@ void bReadXPLClick(JobContext& job, PlaylistState& playlist) {
     playlist.setTagViewVisible(false);
 
     TagChecks checks(playlist);
-    TagScanner scanner([&](std::string&& line) {
-        playlist.addTagLine(std::move(line));
-        checks.run(playlist.tagLines.back());
-    });
+    TagScanner scanner(
+        [&](std::string&& line) {
+            playlist.addTagLine(std::move(line));
+            checks.run(playlist.tagLines.back());
+        },
+        indentBudgetFor(file.size()));
     scanTagFile(file, std::span(job.state.ReadBuf).first(kReadBufSize), scanner, job.sink);
     file.close();
 

@@ -49,7 +49,14 @@ void TagScanner::endTag() {
     if (previous_ == '?') --depth_;
     if (beforePrevious_ == '-' && previous_ == '-') --depth_;
     const auto levels = std::max<std::int64_t>(depth_, 0);
-    const auto written = std::min(levels, kMaxIndentLevels);
+    const auto beyondCap = 2 * (levels - kMaxIndentLevels);
+    if (beyondCap > 0 && !capped_) {
+        if (beyondCap <= indentBudget_)
+            indentBudget_ -= beyondCap;
+        else
+            capped_ = true;
+    }
+    const auto written = capped_ ? std::min(levels, kMaxIndentLevels) : levels;
     for (std::int64_t level = 0; level < written; ++level) tagText_ += kIndentUnit;
     unwrittenIndent_ = (levels - written) * static_cast<std::int64_t>(kIndentUnit.size());
 }

@@ -13,18 +13,27 @@
 
 namespace tarnwell {
 
-// Indentation stops growing at this depth: a real playlist nests far less, and malformed text
-// that only opens tags would otherwise give lines whose total length grows with the square
-// of the file size. Deeper lines are written as the uncapped rules would write them, less the
+// Malformed text that only opens tags would give lines whose total length grows with the
+// square of its size. So the blanks of levels beyond this depth are written only as long as
+// they stay within a budget; once it is spent, indentation stops growing at this depth for the
+// rest of the read. Capped lines are written as the uncapped rules would write them, less the
 // blanks beyond the cap, so a closing tag still stands at its opening tag's indentation.
 inline constexpr std::int64_t kMaxIndentLevels = 32;
+
+// The budget of blanks beyond the cap for a file of `fileSize` bytes: generous enough that
+// every real playlist, and even random text of a megabyte, is indented to the letter.
+constexpr std::int64_t indentBudgetFor(std::int64_t fileSize) {
+    return 16 * fileSize + (std::int64_t{16} << 20);
+}
 
 class TagScanner {
   public:
     // Receives each finished tag line; the scan goes on with an empty tag text afterwards.
     using TagHandler = std::function<void(std::string&& line)>;
 
-    explicit TagScanner(TagHandler onTag) : onTag_(std::move(onTag)) {}
+    // `indentBudget`: blanks beyond kMaxIndentLevels that may be written in all.
+    explicit TagScanner(TagHandler onTag, std::int64_t indentBudget = 0)
+        : onTag_(std::move(onTag)), indentBudget_(indentBudget) {}
 
     void feed(std::span<const std::uint8_t> bytes);
 
@@ -41,6 +50,8 @@ class TagScanner {
     std::int64_t depth_ = 0;
     // Blanks of the current indentation that the cap kept out of the tag text.
     std::int64_t unwrittenIndent_ = 0;
+    std::int64_t indentBudget_;
+    bool capped_ = false;
     bool inTag_ = false;
     // The two bytes before the current one; 0 stands for none, which matches no rule.
     std::uint8_t previous_ = 0;

@@ -119,6 +119,20 @@ TEST(TagScanner, IndentationStopsGrowingAtTheLevelCap) {
     EXPECT_EQ(lines[levels + 1], expected(levels, "<!-- c -->"));
 }
 
+TEST(TagScanner, LevelsBeyondTheCapAreWrittenWhileTheBudgetLasts) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "<a>";
+    // The first lines beyond the cap need 2, 4, 6 and 8 more blanks: 20 in all, 12 affordable.
+    std::vector<std::string> lines;
+    TagScanner scanner([&](std::string&& line) { lines.push_back(std::move(line)); }, 12);
+    scanner.feed(bytesOf(text));
+    ASSERT_EQ(lines.size(), 40u);
+    const auto blanks = [&](std::size_t k) { return lines[k].find('<'); };
+    for (std::size_t k = 0; k <= 35; ++k) EXPECT_EQ(blanks(k), 2 * k) << k;
+    // Once the budget is spent, the cap holds for the rest of the read.
+    for (std::size_t k = 36; k < 40; ++k) EXPECT_EQ(blanks(k), 2 * kMaxIndentLevels) << k;
+}
+
 TEST(TagScanner, TagLinesStayWithinASmallMultipleOfTheInput) {
     // Only opening tags: without the cap the lines would grow with the square of the input.
     std::string text;
