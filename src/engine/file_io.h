@@ -14,7 +14,7 @@ namespace tarnwell {
 // An error of the file layer (open, create, read, write) or of a number conversion; its
 // text is what the window shows in the message box and the command line prints.
 class FileError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -29,7 +29,7 @@ std::string_view fileNamePart(std::string_view path);
 bool fileExists(const std::string& path);
 
 class InputFile {
-public:
+  public:
     InputFile() = default;
     ~InputFile();
     InputFile(const InputFile&) = delete;
@@ -48,7 +48,7 @@ public:
     std::int64_t read(std::uint8_t* buffer, std::int64_t max);
     void close();
 
-private:
+  private:
     int fd_ = -1;
     std::int64_t size_ = 0;
     std::int64_t position_ = 0;
@@ -59,7 +59,7 @@ private:
 // `write` takes whole chunks; a chunk that cannot be written in full raises
 // "Stream write error". Everything accepted before a failure is on disk after `close`.
 class OutputFile {
-public:
+  public:
     static constexpr std::size_t kBufferSize = 256 * 1024;
 
     OutputFile() = default;
@@ -81,7 +81,7 @@ public:
     // Closes without raising, for guarded blocks that are already unwinding an error.
     void closeQuietly() noexcept;
 
-private:
+  private:
     void flush();
 
     int fd_ = -1;

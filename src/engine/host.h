@@ -43,7 +43,7 @@ inline constexpr int kStatusPage = 0;
 inline constexpr int kXplPage = 4;
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // Lets the window handle clicks, repaints and drops before the loop goes on.
@@ -68,7 +68,7 @@ double systemClockDays();
 // A host without a window: options are plain fields holding the design defaults, and
 // every call the core makes is recorded or forwarded to an optional hook.
 class BasicHost : public Host {
-public:
+  public:
     void processEvents() override {
         ++eventRounds;
         if (onProcessEvents) onProcessEvents();
@@ -81,18 +81,25 @@ public:
 
     bool isOptionChecked(Option option) const override {
         switch (option) {
-            case Option::Continue: return continueWithNext;
-            case Option::FastCheck: return fastCheck;
-            case Option::CountFrames: return countFrames;
+            case Option::Continue:
+                return continueWithNext;
+            case Option::FastCheck:
+                return fastCheck;
+            case Option::CountFrames:
+                return countFrames;
         }
         return false;
     }
     std::string optionText(TextOption option) const override {
         switch (option) {
-            case TextOption::Workdir: return workdir;
-            case TextOption::VideoExt: return videoExt;
-            case TextOption::AudioExt: return audioExt;
-            case TextOption::SubExt: return subExt;
+            case TextOption::Workdir:
+                return workdir;
+            case TextOption::VideoExt:
+                return videoExt;
+            case TextOption::AudioExt:
+                return audioExt;
+            case TextOption::SubExt:
+                return subExt;
         }
         return {};
     }

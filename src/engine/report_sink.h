@@ -11,7 +11,7 @@
 namespace tarnwell {
 
 class ReportSink {
-public:
+  public:
     virtual ~ReportSink() = default;
     virtual void log(std::string_view text) = 0;
     virtual void slog(std::string_view text, std::uint8_t panel) = 0;
@@ -19,7 +19,7 @@ public:
 
 // Keeps every call, in order, for tests.
 class RecordingSink : public ReportSink {
-public:
+  public:
     struct StatusCall {
         std::string text;
         std::uint8_t panel;
@@ -44,7 +44,7 @@ public:
 // are kept as one live line there (rewritten with a carriage return), and wiped before any
 // log line so the two streams never interleave on a terminal.
 class ConsoleSink : public ReportSink {
-public:
+  public:
     explicit ConsoleSink(std::FILE* logOut, std::FILE* progressOut = nullptr)
         : logOut_(logOut), progressOut_(progressOut) {}
     ~ConsoleSink() override { finishProgress(); }
@@ -54,7 +54,7 @@ public:
     // Ends the live line so later output starts on a clean line.
     void finishProgress();
 
-private:
+  private:
     void drawProgress();
 
     std::FILE* logOut_;

@@ -12,9 +12,13 @@ Commands::Commands(ReportSink& sink, Host& host)
     selection_.addObserver(this);
 }
 
-Commands::~Commands() { selection_.removeObserver(this); }
+Commands::~Commands() {
+    selection_.removeObserver(this);
+}
 
-JobContext Commands::context() { return JobContext{*state_, selection_, input_, sink_, host_}; }
+JobContext Commands::context() {
+    return JobContext{*state_, selection_, input_, sink_, host_};
+}
 
 template <typename Job>
 bool Commands::runJob(Job&& job) {
@@ -66,6 +70,8 @@ void Commands::bCancelClick() {
     if (host_.confirm(kCancelQuestion)) state_->CancelRequested = true;
 }
 
-void Commands::cbVideoClick() { host_.setCommandEnabled(Command::Demux, selection_.AnyChecked()); }
+void Commands::cbVideoClick() {
+    host_.setCommandEnabled(Command::Demux, selection_.AnyChecked());
+}
 
 }  // namespace tarnwell

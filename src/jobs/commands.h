@@ -16,7 +16,7 @@
 namespace tarnwell {
 
 class Commands : private SelectionObserver {
-public:
+  public:
     Commands(ReportSink& sink, Host& host);
     ~Commands() override;
     Commands(const Commands&) = delete;
@@ -41,7 +41,7 @@ public:
     // "Are you sure to stop demuxing?" while a demux or rebuild runs.
     void bCancelClick();
 
-private:
+  private:
     template <typename Job>
     bool runJob(Job&& job);
     void cbVideoClick() override;

@@ -19,7 +19,7 @@ inline constexpr std::string_view kPlaylistName = "VPLST000.XPL";
 std::string folderPart(std::string_view path);
 
 class InputChoice {
-public:
+  public:
     // The fields `eEVOfile` and `eXPLfile`; the jobs open their input by these texts.
     const std::string& evoField() const { return evoField_; }
     const std::string& xplField() const { return xplField_; }
@@ -51,7 +51,7 @@ public:
     // Called after either field changed, so a view can show the new texts.
     std::function<void()> onFieldsChanged;
 
-private:
+  private:
     void fieldsChanged() {
         if (onFieldsChanged) onFieldsChanged();
     }

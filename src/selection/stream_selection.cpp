@@ -14,9 +14,12 @@ bool inRange(std::int32_t code, std::int32_t low, std::int32_t high) {
 
 const char* designCaption(SlotKind kind) {
     switch (kind) {
-        case SlotKind::Video: return "Video stream";
-        case SlotKind::Audio: return "Audio stream";
-        case SlotKind::Subpicture: return "Subpicture";
+        case SlotKind::Video:
+            return "Video stream";
+        case SlotKind::Audio:
+            return "Audio stream";
+        case SlotKind::Subpicture:
+            return "Subpicture";
     }
     return "";
 }
@@ -24,9 +27,12 @@ const char* designCaption(SlotKind kind) {
 // The captions Resetcbs gives; the subpicture one differs from SubTypeCaption(-1).
 const char* emptySlotCaption(SlotKind kind) {
     switch (kind) {
-        case SlotKind::Video: return "No video stream";
-        case SlotKind::Audio: return "No audio stream";
-        case SlotKind::Subpicture: return "No subpicture";
+        case SlotKind::Video:
+            return "No video stream";
+        case SlotKind::Audio:
+            return "No audio stream";
+        case SlotKind::Subpicture:
+            return "No subpicture";
     }
     return "";
 }
@@ -73,11 +79,12 @@ StreamSelection::StreamSelection() {
     for (int n = 1; n < kSubSlots; ++n) sub_[n].Hint = "Check the desired subpicture streams";
 }
 
-void StreamSelection::addObserver(SelectionObserver* observer) { observers_.push_back(observer); }
+void StreamSelection::addObserver(SelectionObserver* observer) {
+    observers_.push_back(observer);
+}
 
 void StreamSelection::removeObserver(SelectionObserver* observer) {
-    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer),
-                     observers_.end());
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
 SelectionSlot* StreamSelection::group(SlotKind kind) {
@@ -86,9 +93,12 @@ SelectionSlot* StreamSelection::group(SlotKind kind) {
 
 const SelectionSlot* StreamSelection::group(SlotKind kind) const {
     switch (kind) {
-        case SlotKind::Video: return video_.data();
-        case SlotKind::Audio: return audio_.data();
-        case SlotKind::Subpicture: return sub_.data();
+        case SlotKind::Video:
+            return video_.data();
+        case SlotKind::Audio:
+            return audio_.data();
+        case SlotKind::Subpicture:
+            return sub_.data();
     }
     return video_.data();
 }

@@ -25,7 +25,7 @@ struct SelectionSlot {
 
 // Told of every field change, and of every change of a Checked field (`cbVideoClick`).
 class SelectionObserver {
-public:
+  public:
     virtual ~SelectionObserver() = default;
     virtual void slotChanged(SlotKind /*kind*/, int /*n*/, SlotField /*field*/) {}
     // Runs after a slot's Checked field really changed, by a click or by the model.
@@ -38,13 +38,14 @@ std::string AudioTypeCaption(std::int32_t code);
 std::string SubTypeCaption(std::int32_t code);
 
 class StreamSelection {
-public:
+  public:
     static constexpr int kVideoSlots = 8;
     static constexpr int kAudioSlots = 16;
     static constexpr int kSubSlots = 16;
     static constexpr int slotCount(SlotKind kind) {
-        return kind == SlotKind::Video ? kVideoSlots : kind == SlotKind::Audio ? kAudioSlots
-                                                                              : kSubSlots;
+        return kind == SlotKind::Video   ? kVideoSlots
+               : kind == SlotKind::Audio ? kAudioSlots
+                                         : kSubSlots;
     }
 
     // The design state: all slots disabled and unchecked, with the design captions.
@@ -78,7 +79,7 @@ public:
     const std::string& Caption(SlotKind kind, int n) const { return slot(kind, n).Caption; }
     bool AnyChecked() const;
 
-private:
+  private:
     SelectionSlot* group(SlotKind kind);
     const SelectionSlot* group(SlotKind kind) const;
     SelectionSlot& at(SlotKind kind, int n);

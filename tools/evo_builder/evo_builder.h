@@ -138,8 +138,8 @@ class PackWriter {
 // Pseudo-random bytes without any 0x01 byte and without two zeros in a row: no start code,
 // whole or cut at a chunk boundary, occurs in them.
 Bytes randomPayload(std::size_t length, std::uint32_t seed);
-// VC-1: a sequence header and an entry point header, then `frames` frame start codes 00 00 01 0D, each followed by
-// random bytes, `frameSize` bytes per frame in all.
+// VC-1: a sequence header and an entry point header, then `frames` frame start codes 00 00 01 0D,
+// each followed by random bytes, `frameSize` bytes per frame in all.
 Bytes vc1Frames(int frames, std::size_t frameSize, std::uint32_t seed);
 // MPEG-2: a sequence header, then `pictures` picture start codes 00 00 01 00.
 Bytes mpeg2Pictures(int pictures, std::size_t pictureSize, std::uint32_t seed);
