@@ -12,7 +12,6 @@ constexpr std::size_t kVideoBoundOffset = 24;
 
 constexpr std::uint8_t kSystemHeader = 0xBB;
 constexpr std::uint8_t kPrivateStream1 = 0xBD;
-constexpr std::uint8_t kExtendedStreamId = 0xFD;
 
 // The ids a codec owns, first and last inclusive.
 struct IdRange {
