@@ -53,22 +53,6 @@ void writeSparseFile(const std::string& path, std::int64_t size,
     if (!ok) throw std::runtime_error("cannot write " + path);
 }
 
-SparseDir::SparseDir() {
-    std::error_code error;
-    const bool memory = std::filesystem::is_directory("/dev/shm", error);
-    std::string pattern =
-        ((memory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
-         "tarnwell-XXXXXX")
-            .string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-SparseDir::~SparseDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 EngineHarness::EngineHarness()
     : statePtr(std::make_unique<EngineState>()),
       state(*statePtr),

@@ -33,19 +33,9 @@ void padTo(Bytes& bytes, std::size_t length);
 void writeSparseFile(const std::string& path, std::int64_t size,
                      const std::vector<std::pair<std::int64_t, Bytes>>& pieces);
 
-// A fresh folder in memory-backed storage (/dev/shm) when the machine has it, else in the
-// temporary folder. Holes of a sparse file there read back without filling the page cache,
-// which keeps tests over files of gigabytes quick and light.
-class SparseDir {
-  public:
-    SparseDir();
-    ~SparseDir();
-    SparseDir(const SparseDir&) = delete;
-    SparseDir& operator=(const SparseDir&) = delete;
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
+// A fresh folder in memory-backed storage, for sparse files of gigabytes.
+struct SparseDir : TempDir {
+    SparseDir() : TempDir(Storage::Memory) {}
 };
 
 // Remembers every enabled-state change of the Cancel command.

@@ -20,28 +20,11 @@
 #include "fuzz_support.h"
 #include "rebuild/pack_rules.h"
 #include "selection/stream_selection.h"
+#include "support/codec_ids.h"
 
 namespace {
 
 using namespace tarnwell;
-
-struct Range {
-    int first;
-    int last;
-};
-
-// The ids each codec owns, by the codes the filter passes.
-Range codecRange(int code) {
-    static const Range kCodecs[] = {
-        {0x55, 0x56}, {0xE0, 0xE1}, {0xE2, 0xE3},                              // video
-        {0xC0, 0xCF}, {0xD0, 0xD7}, {0xD8, 0xDF}, {0x80, 0x87}, {0x88, 0x8F},  // audio
-        {0xA0, 0xA7}, {0xB0, 0xB7},                                            //
-        {0x20, 0x2F}, {0x60, 0x6F},                                            // subpicture
-    };
-    for (const Range& range : kCodecs)
-        if (code >= range.first && code <= range.last) return range;
-    fuzz::finding("a code outside every codec got a new id: " + std::to_string(code));
-}
 
 void checkNumbering(const RenumberingState& ids) {
     std::array<int, 256> holder;
@@ -49,8 +32,10 @@ void checkNumbering(const RenumberingState& ids) {
     for (int code = 0; code < 256; ++code) {
         const int newId = ids.NewIds[code];
         if (newId == kNoNewId) continue;
-        const Range range = codecRange(code);
-        if (newId < range.first || newId > range.last)
+        const auto codec = testing::codecIdsOf(code);
+        if (!codec)
+            fuzz::finding("a code outside every codec got a new id: " + std::to_string(code));
+        if (!codec->contains(newId))
             fuzz::finding("stream " + std::to_string(code) + " renumbered out of its codec");
         if (holder[newId] >= 0)
             fuzz::finding("streams " + std::to_string(holder[newId]) + " and " +

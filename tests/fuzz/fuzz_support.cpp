@@ -6,36 +6,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
+
+#include "support/temp_dir.h"
 
 namespace tarnwell::fuzz {
 
-namespace {
-
-struct Scratch {
-    std::string path;
-    Scratch() {
-        std::error_code error;
-        const bool memory = std::filesystem::is_directory("/dev/shm", error);
-        std::string pattern =
-            ((memory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
-             "tarnwell-fuzz-XXXXXX")
-                .string();
-        if (::mkdtemp(pattern.data()) == nullptr) finding("cannot make the scratch folder");
-        path = pattern;
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
-}  // namespace
-
 const std::string& scratchFolder() {
-    static const Scratch scratch;
-    return scratch.path;
+    static const testing::TempDir scratch(testing::TempDir::Storage::Memory);
+    static const std::string path = scratch.path().string();
+    return path;
 }
 
 std::string scratchFile(const std::string& name) {

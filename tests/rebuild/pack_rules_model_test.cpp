@@ -17,29 +17,17 @@
 
 #include "rebuild/pack_rules.h"
 #include "rebuild_rig.h"
+#include "support/codec_ids.h"
 
 namespace tarnwell::testing {
 namespace {
 
 // ---- The model ---------------------------------------------------------------------------
 
-// The ids one codec owns; a renumbered stream stays among them.
-struct CodecIds {
-    int first;
-    int last;
-};
-
-CodecIds codecIdsOf(int code) {
-    static const CodecIds kCodecs[] = {
-        {0x55, 0x56}, {0xE0, 0xE1}, {0xE2, 0xE3},                              // video
-        {0xC0, 0xCF}, {0xD0, 0xD7}, {0xD8, 0xDF}, {0x80, 0x87}, {0x88, 0x8F},  // audio
-        {0xA0, 0xA7}, {0xB0, 0xB7},                                            //
-        {0x20, 0x2F}, {0x60, 0x6F},                                            // subpicture
-    };
-    for (const auto& codec : kCodecs)
-        if (code >= codec.first && code <= codec.last) return codec;
-    ADD_FAILURE() << "no codec owns 0x" << std::hex << code;
-    return {code, code};
+CodecIds codecOf(int code) {
+    const auto codec = codecIdsOf(code);
+    if (!codec) ADD_FAILURE() << "no codec owns 0x" << std::hex << code;
+    return codec.value_or(CodecIds{code, code});
 }
 
 enum Group { kVideo, kAudio, kSub };
@@ -150,7 +138,7 @@ class PackModel {
     // one of the codec's ids and nobody has it, else the old id while nobody has it, else the
     // lowest id of the codec that nobody has.
     int settle(int code, int numbered) {
-        const CodecIds ids = codecIdsOf(code);
+        const CodecIds ids = codecOf(code);
         if (numbered >= ids.first && numbered <= ids.last && !given.count(numbered)) {
             given.insert(numbered);
             return numbered;
@@ -177,7 +165,7 @@ void expectSoundNumbering(const std::array<int, 256>& newIds) {
     std::set<int> seen;
     for (int code = 0; code < 256; ++code) {
         if (newIds[code] == 0xFF) continue;
-        const CodecIds ids = codecIdsOf(code);
+        const CodecIds ids = codecOf(code);
         EXPECT_GE(newIds[code], ids.first) << "code 0x" << std::hex << code;
         EXPECT_LE(newIds[code], ids.last) << "code 0x" << std::hex << code;
         EXPECT_TRUE(seen.insert(newIds[code]).second)

@@ -7,8 +7,14 @@
 
 namespace tarnwell::testing {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwell-XXXXXX").string();
+TempDir::TempDir(Storage storage) {
+    std::error_code error;
+    const bool memory =
+        storage == Storage::Memory && std::filesystem::is_directory("/dev/shm", error);
+    std::string pattern =
+        ((memory ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path()) /
+         "tarnwell-XXXXXX")
+            .string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
@@ -26,7 +32,8 @@ std::vector<std::uint8_t> readFile(const std::string& path) {
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 

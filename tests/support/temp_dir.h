@@ -1,5 +1,6 @@
 #pragma once
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh folder under the system's temporary folder (or in memory-backed storage), removed
+// with everything in it.
 
 #include <cstdint>
 #include <filesystem>
@@ -9,8 +10,13 @@
 namespace tarnwell::testing {
 
 class TempDir {
-public:
-    TempDir();
+  public:
+    // Memory: in /dev/shm when the machine has it, else in the temporary folder. Holes of a
+    // sparse file there read back without filling the page cache, which keeps tests over
+    // files of gigabytes quick and light, and a fuzzer's files cost no disk.
+    enum class Storage { Disk, Memory };
+
+    explicit TempDir(Storage storage = Storage::Disk);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -19,7 +25,7 @@ public:
     // The path of a name inside the folder, as a string.
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -28,11 +34,11 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Runs the rest of a scope with the current folder changed, and changes it back.
 class CurrentFolder {
-public:
+  public:
     explicit CurrentFolder(const std::filesystem::path& folder);
     ~CurrentFolder();
 
-private:
+  private:
     std::filesystem::path previous_;
 };
 
