@@ -2,18 +2,24 @@
 // fails partway through a job of several mebibytes, at the limit's exact byte.
 
 #include <algorithm>
+#include <functional>
 
 #include "hardening/hardening_fixture.h"
 
 namespace tarnwell::testing {
 namespace {
 
+using Written = std::map<std::string, Bytes>;
+
 class FullDiskTest : public HardeningFixture {
   protected:
     // Runs `job` over a title of 6 MiB once without a limit, then once for each room left on
-    // the disk, from none to all but the last byte of the largest output.
-    void fillUpDuring(Job job) {
-        readTitle(6 << 20, 61);
+    // the disk, from none to all but the last byte of the largest output; `alsoCheck` looks
+    // at what each failed run left.
+    void fillUpDuring(Job job,
+                      const std::function<void(const EvoFixture&, const Written&, std::int64_t)>&
+                          alsoCheck = {}) {
+        const auto title = readTitle(6 << 20, 61);
         ASSERT_EQ(runJob(job), "");
         const auto full = outputs();
         ASSERT_FALSE(full.empty());
@@ -58,12 +64,37 @@ class FullDiskTest : public HardeningFixture {
                     EXPECT_EQ(bytes, full.at(name)) << name;
                 }
             }
+            if (alsoCheck) alsoCheck(title, written, room);
         }
     }
 };
 
 TEST_F(FullDiskTest, Demux) {
-    fillUpDuring(Job::Demux);
+    // The video file fails only once it took in `room` bytes. By then every pack whose video
+    // stays below that was handed over, and the other files hold all they were given.
+    fillUpDuring(Job::Demux, [](const EvoFixture& title, const Written& written,
+                                std::int64_t room) {
+        constexpr std::size_t kPack = fixture::PackWriter::kPackSize;
+        const auto videoBelowRoom = [&](std::size_t packs) {
+            return static_cast<std::int64_t>(title.streamBytes(kVc1, packs * kPack).size()) < room;
+        };
+        std::size_t low = 0;
+        std::size_t high = title.size() / kPack;
+        while (low < high) {
+            const std::size_t middle = (low + high + 1) / 2;
+            if (videoBelowRoom(middle))
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        const std::size_t handedOver = low * kPack;
+        EXPECT_TRUE(isPrefix(title.streamBytes(kDDPlus, handedOver),
+                             written.at("FEATURE_1.DD+.stream.00.mpa")));
+        EXPECT_TRUE(isPrefix(title.streamBytes(kSub, handedOver),
+                             written.at("FEATURE_1.Subpicture.00.sup")));
+        EXPECT_TRUE(
+            isPrefix(title.ptsBytes(kSub, handedOver), written.at("FEATURE_1.Subpicture.00.pts")));
+    });
     EXPECT_EQ(sink.panels[0], "Writing stream(s)");
 }
 
