@@ -20,10 +20,10 @@ namespace tarnwell {
 // blanks beyond the cap, so a closing tag still stands at its opening tag's indentation.
 inline constexpr std::int64_t kMaxIndentLevels = 32;
 
-// The budget of blanks beyond the cap for a file of `fileSize` bytes: generous enough that
-// every real playlist, and even random text of a megabyte, is indented to the letter.
+// The budget of blanks beyond the cap for a file of `fileSize` bytes: every real playlist
+// is indented to the letter, while the tag lines of any text stay within a few times its size.
 constexpr std::int64_t indentBudgetFor(std::int64_t fileSize) {
-    return 16 * fileSize + (std::int64_t{16} << 20);
+    return 2 * fileSize + (std::int64_t{4} << 20);
 }
 
 class TagScanner {
