@@ -8,7 +8,6 @@
 // number of blocks of blanks put before the text, bits 3..7 shorten them, so tags cross the
 // block boundaries at many offsets), then the playlist text.
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -25,19 +24,11 @@
 #include "playlist/playlist_state.h"
 #include "playlist/read_xpl_job.h"
 #include "selection/stream_selection.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 using namespace tarnwell;
-
-int openFileCount() {
-    int count = 0;
-    if (DIR* dir = ::opendir("/proc/self/fd")) {
-        while (::readdir(dir) != nullptr) ++count;
-        ::closedir(dir);
-    }
-    return count;
-}
 
 std::size_t treeSize(const std::vector<TreeNode>& nodes, std::size_t limit) {
     std::size_t total = 0;
@@ -83,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     JobContext job{*state, selection, choice, sink, host};
     PlaylistState& playlist = lastingPlaylist();
 
-    const int filesBefore = openFileCount();
+    const int filesBefore = testing::openFileCount();
     try {
         bReadXPLClick(job, playlist);
     } catch (const FileError& error) {
@@ -91,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (what.find("is not a valid integer value") == std::string::npos)
             fuzz::finding("a read ended on an unexpected error: " + what);
     }
-    if (openFileCount() != filesBefore) fuzz::finding("the playlist file was left open");
+    if (testing::openFileCount() != filesBefore) fuzz::finding("the playlist file was left open");
 
     for (const auto* row : {&state->streamTable.VideoIds[0], &state->streamTable.AudioIds[0]})
         for (int n = 0; n < 16; ++n)

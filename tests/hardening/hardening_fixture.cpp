@@ -24,13 +24,6 @@ const char* jobName(Job job) {
     return "?";
 }
 
-int openFileCount() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 bool isPrefix(const Bytes& part, const Bytes& whole) {
     return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }

@@ -42,9 +42,6 @@ inline constexpr std::size_t kStep = 4 << 20;  // the loops' progress step
 enum class Job { ReadEvo, Demux, Rebuild };
 const char* jobName(Job job);
 
-// The files the process holds open now (entries of /proc/self/fd).
-int openFileCount();
-
 // What a file holds.
 Bytes contentsOf(const std::string& path);
 

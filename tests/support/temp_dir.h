@@ -30,6 +30,9 @@ class TempDir {
 };
 
 std::vector<std::uint8_t> readFile(const std::string& path);
+// The files the process holds open now (entries of /proc/self/fd), to tell that a run closed
+// everything it opened.
+int openFileCount();
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Runs the rest of a scope with the current folder changed, and changes it back.
