@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string root = fuzz::scratchFolder();
         ::mkdir((root + "/HVDVD_TS").c_str(), 0755);
         ::mkdir((root + "/ADV_OBJ").c_str(), 0755);
-        fuzz::writeWholeFile(root + "/HVDVD_TS/FEATURE_1.EVO", nullptr, 0);
+        testing::writeFile(root + "/HVDVD_TS/FEATURE_1.EVO", {});
         return root;
     }();
     const std::string xpl = disc + "/ADV_OBJ/VPLST000.XPL";
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t blocks = control >> 1 & 3;
     std::string text(blocks == 0 ? 0 : blocks * 32768 - (control >> 3 & 31), ' ');
     text.append(reinterpret_cast<const char*>(input.rest()), input.restSize());
-    fuzz::writeWholeFile(xpl, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    testing::writeFile(xpl, fuzz::Bytes(text.begin(), text.end()));
 
     auto state = std::make_unique<EngineState>();
     StreamSelection selection;

@@ -25,6 +25,7 @@
 #include "fuzz_support.h"
 #include "selection/stream_selection.h"
 #include "support/reference_model.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         file.insert(file.end(), input.rest(), input.rest() + input.restSize());
 
     const std::string inputPath = fuzz::scratchFile(options.fileName);
-    fuzz::writeWholeFile(inputPath, file.data(), file.size());
+    testing::writeFile(inputPath, file);
 
     auto state = std::make_unique<EngineState>();
     StreamSelection selection;
@@ -128,11 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Slot& slot : options.ticked) {
         const auto found = model.outputs.find(slot);
         const Bytes expected = found == model.outputs.end() ? Bytes{} : found->second;
-        expectSame(fuzz::readWholeFile(outputPath(slot)), expected, "an output file");
+        expectSame(testing::readFile(outputPath(slot)), expected, "an output file");
         if (slot.first != 's') continue;
         const auto foundPts = model.pts.find(slot.second);
         const Bytes expectedPts = foundPts == model.pts.end() ? Bytes{} : foundPts->second;
-        expectSame(fuzz::readWholeFile(outputPath(slot) + ".pts"), expectedPts, "a .pts file");
+        expectSame(testing::readFile(outputPath(slot) + ".pts"), expectedPts, "a .pts file");
     }
     return 0;
 }

@@ -1,8 +1,5 @@
 #include "fuzz_support.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -19,32 +16,6 @@ const std::string& scratchFolder() {
 
 std::string scratchFile(const std::string& name) {
     return scratchFolder() + "/" + name;
-}
-
-void writeWholeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) finding("cannot create " + path);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0) finding("cannot write " + path);
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-}
-
-Bytes readWholeFile(const std::string& path) {
-    Bytes out;
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) return out;
-    std::uint8_t block[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, block, sizeof block);
-        if (n <= 0) break;
-        out.insert(out.end(), block, block + n);
-    }
-    ::close(fd);
-    return out;
 }
 
 void finding(const std::string& what) {

@@ -1,6 +1,6 @@
 #pragma once
 // What the fuzz targets share: a scratch folder in memory-backed storage for the files a run
-// reads and writes, whole-file reading and writing, and the stop that turns a broken
+// reads and writes, and the stop that turns a broken
 // property into a finding.
 
 #include <cstddef>
@@ -16,9 +16,6 @@ using Bytes = std::vector<std::uint8_t>;
 // at its exit.
 const std::string& scratchFolder();
 std::string scratchFile(const std::string& name);
-
-void writeWholeFile(const std::string& path, const std::uint8_t* data, std::size_t size);
-Bytes readWholeFile(const std::string& path);
 
 // Reports a broken property on standard error and aborts, so that libFuzzer keeps the input.
 [[noreturn]] void finding(const std::string& what);

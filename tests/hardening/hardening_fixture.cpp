@@ -49,18 +49,9 @@ EvoFixture HardeningFixture::readTitle(std::size_t size, std::uint32_t seed,
     return evo;
 }
 
-Bytes contentsOf(const std::string& path) {
-    // One read for the whole file: these tests compare outputs of many mebibytes, often.
-    Bytes bytes(std::filesystem::file_size(path));
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!in) throw std::runtime_error("cannot read " + path);
-    return bytes;
-}
-
 std::map<std::string, Bytes> HardeningFixture::outputs() const {
     std::map<std::string, Bytes> files;
-    for (const auto& name : outputNames()) files[name] = contentsOf(out(name));
+    for (const auto& name : outputNames()) files[name] = readFile(out(name));
     return files;
 }
 

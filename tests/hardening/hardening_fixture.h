@@ -42,9 +42,6 @@ inline constexpr std::size_t kStep = 4 << 20;  // the loops' progress step
 enum class Job { ReadEvo, Demux, Rebuild };
 const char* jobName(Job job);
 
-// What a file holds.
-Bytes contentsOf(const std::string& path);
-
 // `part` is the start of `whole`.
 bool isPrefix(const Bytes& part, const Bytes& whole);
 

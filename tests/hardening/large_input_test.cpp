@@ -63,13 +63,13 @@ TEST_F(LargeInputTest, Demux) {
     EXPECT_EQ(sink.lines.back(),
               std::to_string(head.frames(0) + tail.frames(0)) + " frames count in video stream 0.");
     expectProgressPast4GiB("Demuxing");
-    EXPECT_EQ(contentsOf(out("BIG.VC-1.stream.0.mpv")),
+    EXPECT_EQ(readFile(out("BIG.VC-1.stream.0.mpv")),
               joined(head.streamBytes(kVc1), tail.streamBytes(kVc1)));
-    EXPECT_EQ(contentsOf(out("BIG.DD+.stream.00.mpa")),
+    EXPECT_EQ(readFile(out("BIG.DD+.stream.00.mpa")),
               joined(head.streamBytes(kDDPlus), tail.streamBytes(kDDPlus)));
-    EXPECT_EQ(contentsOf(out("BIG.Subpicture.00.sup")),
+    EXPECT_EQ(readFile(out("BIG.Subpicture.00.sup")),
               joined(head.streamBytes(kSub), tail.streamBytes(kSub)));
-    EXPECT_EQ(contentsOf(out("BIG.Subpicture.00.pts")),
+    EXPECT_EQ(readFile(out("BIG.Subpicture.00.pts")),
               joined(head.ptsBytes(kSub), tail.ptsBytes(kSub)));
 }
 
@@ -81,7 +81,7 @@ TEST_F(LargeInputTest, Rebuild) {
                                         "Creating " + out("BIG.rebuilt.EVO"), "Done."}));
     expectProgressPast4GiB("Rebuilding");
     // The holes are no packs and are left out; the packs past 4 GiB follow the head's.
-    EXPECT_EQ(contentsOf(out("BIG.rebuilt.EVO")), joined(head.bytes(), tail.bytes()));
+    EXPECT_EQ(readFile(out("BIG.rebuilt.EVO")), joined(head.bytes(), tail.bytes()));
 }
 
 }  // namespace

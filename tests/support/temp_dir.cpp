@@ -25,9 +25,15 @@ TempDir::~TempDir() {
 }
 
 std::vector<std::uint8_t> readFile(const std::string& path) {
+    // One read for the whole file: tests compare outputs of many mebibytes, often.
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error) throw std::runtime_error("cannot read " + path);
+    std::vector<std::uint8_t> bytes(size);
     std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!in) throw std::runtime_error("cannot read " + path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return bytes;
 }
 
 int openFileCount() {
