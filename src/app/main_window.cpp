@@ -32,6 +32,7 @@
 #include "app/status_line.h"
 #include "app/typing_limit.h"
 #include "app/ui_fonts.h"
+#include "engine/version.h"
 
 // Resources of a static library must be registered by name, outside any namespace.
 static QByteArray logoJpegBytes() {
@@ -97,7 +98,7 @@ void placeOptionBox(QCheckBox* box, QRect design) {
 
 TfMain::TfMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("fMain"));
-    setWindowTitle(QStringLiteral("Tarnwell 0.542"));
+    setWindowTitle(QStringLiteral("Tarnwell ") + QString::fromLatin1(kVersion));
     setWindowIconText(QStringLiteral("HD DVD Tarnwell"));
     setFont(controlFont());
 
