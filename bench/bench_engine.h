@@ -6,8 +6,9 @@
 
 #include "bench_case.h"
 #include "engine/engine_state.h"
-#include "engine/host.h"
 #include "engine/scan_loop.h"
+#include "jobs/host.h"
+#include "jobs/stream_routing.h"
 #include "selection/stream_selection.h"
 
 namespace tarnwell::bench {
@@ -19,7 +20,9 @@ struct BenchEngine {
     }
 
     void run(int mode) {
-        EngineContext context{*state, selection, sink, host};
+        HostRunControl control(host);
+        StreamRouting routing(selection, *state);
+        EngineContext context{*state, sink, control, &routing};
         demux(mode, context);
     }
 

@@ -7,11 +7,11 @@
 #include "bench_case.h"
 #include "bench_input.h"
 #include "engine/engine_state.h"
-#include "engine/host.h"
+#include "jobs/host.h"
 #include "jobs/input_choice.h"
 #include "jobs/job_context.h"
 #include "jobs/output_naming.h"
-#include "rebuild/rebuild_job.h"
+#include "jobs/rebuild_job.h"
 #include "selection/stream_selection.h"
 
 namespace tarnwell::bench {

@@ -14,9 +14,9 @@
 
 #include "app/design_layout.h"
 #include "app/open_file_dialog.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
 #include "jobs/commands.h"
+#include "jobs/host.h"
 #include "playlist/playlist_state.h"
 #include "selection/stream_selection.h"
 

@@ -156,14 +156,8 @@ void RegRead(TfMain& form) {
     if (auto text = readText(settings, "VideoExt")) form.eVideoExt->setText(*text);
     if (auto text = readText(settings, "SubExt")) form.eSubExt->setText(*text);
     if (auto text = readText(settings, "Workdir")) form.eWorkdir->setText(*text);
-    if (auto text = readText(settings, "EVOdir")) {
-        input.EVOdir = text->toStdString();
-        input.evoDialogFolder = input.EVOdir;
-    }
-    if (auto text = readText(settings, "XPLdir")) {
-        input.XPLdir = text->toStdString();
-        input.xplDialogFolder = input.XPLdir;
-    }
+    if (auto text = readText(settings, "EVOdir")) input.EVOdir = text->toStdString();
+    if (auto text = readText(settings, "XPLdir")) input.XPLdir = text->toStdString();
     if (auto flag = readFlag(settings, "Continue")) form.cbContinue->setChecked(*flag);
     if (auto flag = readFlag(settings, "FastCheck")) form.cbFastCheck->setChecked(*flag);
     if (auto flag = readFlag(settings, "CountFrames")) form.cbCountFr->setChecked(*flag);

@@ -14,7 +14,7 @@ const char* kUsage =
   tarnwell-cli demux   [OPTIONS] [--xpl XPL] EVO
   tarnwell-cli rebuild [OPTIONS] [--xpl XPL] EVO
   tarnwell-cli xpl     [OPTIONS] [--evo EVO] [--tags FILE] [--tree FILE] XPL
-  tarnwell-cli --help
+  tarnwell-cli --help | --version
 
 Runs the jobs of the window's buttons on the command line:
   read     Read EVO
@@ -115,6 +115,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--") break;
         if (argument == "-h" || argument == "--help") {
             parsed.help = true;
+            return parsed;
+        }
+        if (argument == "--version") {
+            parsed.version = true;
             return parsed;
         }
     }

@@ -44,7 +44,8 @@ class UsageError : public std::runtime_error {
 };
 
 struct ParsedCommandLine {
-    bool help = false;  // --help: print the usage text and stop
+    bool help = false;     // --help: print the usage text and stop
+    bool version = false;  // --version: print the program's version and stop
     CliRequest request;
 };
 

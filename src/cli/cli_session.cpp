@@ -5,9 +5,9 @@
 
 #include "cli/interrupt.h"
 #include "cli/playlist_export.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
 #include "jobs/commands.h"
+#include "jobs/host.h"
 
 namespace tarnwell::cli {
 

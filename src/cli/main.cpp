@@ -10,6 +10,7 @@
 #include "cli/cli_request.h"
 #include "cli/cli_session.h"
 #include "cli/interrupt.h"
+#include "engine/version.h"
 
 int main(int argc, char** argv) {
     using namespace tarnwell::cli;
@@ -23,6 +24,10 @@ int main(int argc, char** argv) {
     }
     if (parsed.help) {
         std::fputs(usageText(), stdout);
+        return kExitOk;
+    }
+    if (parsed.version) {
+        std::printf("tarnwell-cli %s\n", kVersion);
         return kExitOk;
     }
     installInterruptHandler();

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "engine/file_io.h"
+#include "engine/slot_limits.h"
 #include "engine/stream_table.h"
 
 namespace tarnwell {
@@ -24,16 +25,16 @@ struct EngineState {
     alignas(64) std::array<std::uint8_t, kReadAheadSize> ReadBuf{};
 
     // Output slots of the Demux job, by stream number.
-    std::array<OutputFile, 2> VideoOut;
-    std::array<OutputFile, 16> AudioOut;
-    std::array<OutputFile, 16> SubOut;
-    std::array<OutputFile, 16> SubPtsOut;
+    std::array<OutputFile, kVideoOutputs> VideoOut;
+    std::array<OutputFile, kAudioSlots> AudioOut;
+    std::array<OutputFile, kSubSlots> SubOut;
+    std::array<OutputFile, kSubSlots> SubPtsOut;
     // The rebuilt EVO file of the Rebuild command.
     OutputFile RebuildOut;
 
     StreamTable streamTable;
     // Frames counted in video streams 0 and 1.
-    std::array<std::int32_t, 2> FrameCount{};
+    std::array<std::int32_t, kVideoOutputs> FrameCount{};
 
     // The stop request, tested by the loops between blocks.
     bool CancelRequested = false;

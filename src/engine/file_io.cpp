@@ -75,13 +75,20 @@ InputFile::~InputFile() {
 
 void InputFile::open(const std::string& path) {
     close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK the open of a FIFO waits for a writer, for ever and deaf to signals
+    // that would end the program; with it, every kind of file opens at once and is judged here.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     int error = errno;
     struct stat info {};
     if (fd >= 0 && ::fstat(fd, &info) != 0) error = errno;
     // A folder opens for reading on POSIX but cannot be read as a file.
     else if (fd >= 0 && S_ISDIR(info.st_mode))
         error = EISDIR;
+    // A FIFO, a device or a socket has no size and no positions to read by.
+    else if (fd >= 0 && !S_ISREG(info.st_mode))
+        error = ESPIPE;
+    else if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
     else if (fd >= 0) {
         fd_ = fd;
         size_ = info.st_size;

@@ -35,7 +35,9 @@ class InputFile {
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // Opens for reading. Throws FileError `Cannot open file "<full path>". <reason>`.
+    // Opens a regular file for reading, never waiting. Throws FileError
+    // `Cannot open file "<full path>". <reason>`; for a folder the reason is "Is a directory",
+    // for any other file that is not a regular one (a FIFO, a device) "Illegal seek".
     void open(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
     // Size taken when the file was opened.

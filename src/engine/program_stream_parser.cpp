@@ -37,6 +37,8 @@ bool ProgramStreamParser::onStartCode(std::uint8_t b) {
             s.kind = pkMpegAudio;
             break;
     }
+    s.packetPts = -1;
+    s.payloadStarts = true;
     s.lengthLeft = 2;
     return true;
 }
@@ -89,6 +91,7 @@ void ProgramStreamParser::onPtsByte(std::uint8_t b) {
     --s.packetLeft;
     --s.headerLeft;
     --s.ptsLeft;
+    gatherPts(4 - s.ptsLeft, b);
     // The 33-bit PTS is kept modulo 2^32: bit 32 and the marker bits are dropped.
     const std::uint32_t v = b;
     switch (s.ptsLeft) {
@@ -114,12 +117,38 @@ void ProgramStreamParser::onPtsByte(std::uint8_t b) {
     }
 }
 
-void ProgramStreamParser::onPtsDtsByte() {
+void ProgramStreamParser::onPtsDtsByte(std::uint8_t b) {
     ParserState& s = state_;
     --s.packetLeft;
     --s.headerLeft;
     // A PTS+DTS pair leaves the time-stamp register as it is.
-    if (--s.ptsDtsLeft == 0) afterTimeStampField();
+    --s.ptsDtsLeft;
+    if (s.ptsDtsLeft >= 5) gatherPts(9 - s.ptsDtsLeft, b);
+    if (s.ptsDtsLeft == 0) afterTimeStampField();
+}
+
+void ProgramStreamParser::gatherPts(int place, std::uint8_t b) {
+    ParserState& s = state_;
+    const std::int64_t v = b;
+    switch (place) {
+        case 0:
+            s.ptsBits = (v & 0x0E) << 29;
+            break;
+        case 1:
+            s.ptsBits |= v << 22;
+            break;
+        case 2:
+            s.ptsBits |= (v & 0xFE) << 14;
+            break;
+        case 3:
+            s.ptsBits |= v << 7;
+            break;
+        case 4:
+            s.packetPts = s.ptsBits | (v & 0xFE) >> 1;
+            break;
+        default:
+            break;
+    }
 }
 
 void ProgramStreamParser::afterTimeStampField() {

@@ -58,6 +58,12 @@ struct ParserState {
     VideoCodec videoCodec = vcMpeg2;
     AudioClass audioClass = acDD;
     std::int32_t lastAudioId = 0;
+    // The current packet, beside the rules above: its full 33-bit PTS (from a PTS or a
+    // PTS+DTS field; -1 while its header has shown none), the PTS bits gathered so far, and
+    // whether none of its payload has been handed over yet. Set from its start code on.
+    std::int64_t packetPts = -1;
+    std::int64_t ptsBits = 0;
+    bool payloadStarts = false;
 
     bool operator==(const ParserState&) const = default;
 };
@@ -87,7 +93,7 @@ class ProgramStreamParser {
         } else if (s.ptsLeft > 0) {
             onPtsByte(b);
         } else if (s.ptsDtsLeft > 0) {
-            onPtsDtsByte();
+            onPtsDtsByte(b);
         } else if (s.extFlagsLeft > 0) {
             onExtFlagsByte(b);
         } else if (s.pstdLeft > 0) {
@@ -127,7 +133,9 @@ class ProgramStreamParser {
     void onLengthByte();
     void onFixedHeaderByte(std::uint8_t b);
     void onPtsByte(std::uint8_t b);
-    void onPtsDtsByte();
+    void onPtsDtsByte(std::uint8_t b);
+    // Byte `place` (0..4) of the packet's PTS field.
+    void gatherPts(int place, std::uint8_t b);
     void afterTimeStampField();
     void onExtFlagsByte(std::uint8_t b);
     void onPstdByte();

@@ -39,4 +39,12 @@ std::string progressText(std::string_view word, std::string_view fileName, std::
     return text;
 }
 
+std::string progressReport(std::string_view word, const InputFile& in, std::int64_t pos,
+                           double start, const RunControl& run) {
+    const double elapsedBefore = run.now() - start;
+    const double elapsedAfter = run.now() - start;
+    const double remaining = remainingDays(elapsedBefore, elapsedAfter, in.size(), pos);
+    return progressText(word, fileNamePart(in.path()), pos, in.size(), formatTimeOfDay(remaining));
+}
+
 }  // namespace tarnwell

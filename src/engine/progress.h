@@ -5,6 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "engine/file_io.h"
+#include "engine/run_control.h"
+
 namespace tarnwell {
 
 inline constexpr std::int64_t kMebibyte = 1048576;
@@ -25,5 +28,10 @@ double remainingDays(double elapsedBefore, double elapsedAfter, std::int64_t siz
 // `word` carries its own trailing blank ("Reading ", "Demuxing ", "Rebuilding ").
 std::string progressText(std::string_view word, std::string_view fileName, std::int64_t pos,
                          std::int64_t size, std::string_view remaining);
+
+// The progress text of a loop over `in` at `pos`, for a run that started at `start` (days):
+// the remaining time is estimated from the clock read twice, before and after the division.
+std::string progressReport(std::string_view word, const InputFile& in, std::int64_t pos,
+                           double start, const RunControl& run);
 
 }  // namespace tarnwell

@@ -1,13 +1,15 @@
 #include "engine/scan_loop.h"
 
+#include <array>
 #include <string>
 
 #include "engine/block_walk.h"
 #include "engine/frame_counter.h"
+#include "engine/pack_layout.h"
 #include "engine/program_stream_parser.h"
 #include "engine/progress.h"
 #include "engine/read_ahead.h"
-#include "selection/stream_selection.h"
+#include "engine/slot_limits.h"
 
 namespace tarnwell {
 
@@ -17,43 +19,64 @@ namespace {
 constexpr std::int64_t kFastCheckLimit = 300000000;
 constexpr std::int64_t kRepaintStep = 0x4000000;
 
+// Per-slot counts of a read-mode run, by the numbers the parser gives.
+struct SlotCounts {
+    std::int64_t firstPts = -1;
+    std::int64_t packets = 0;
+    std::int64_t bytes = 0;
+
+    void add(const PacketInfo& packet, std::int64_t length) {
+        if (packet.starts) {
+            ++packets;
+            if (firstPts < 0) firstPts = packet.pts;
+        }
+        bytes += length;
+    }
+};
+
 class ScanRun {
   public:
     ScanRun(int mode, EngineContext& context)
         : demuxing_(mode == kDemuxMode),
           state_(context.state),
-          selection_(context.selection),
           sink_(context.sink),
-          host_(context.host),
+          run_(context.run),
+          routing_(context.routing),
           parser_(context.state.streamTable, context.sink, !demuxing_) {}
 
-    void run();
+    ScanResult run();
 
   private:
-    void reportProgress(std::int64_t pos);
     void logSystemHeaderSummary(const std::uint8_t* block);
     void handOver(const std::uint8_t* chunk, std::int64_t length);
+    void count(const PacketInfo& packet, std::int64_t length);
     void countVideoFrames(const std::uint8_t* chunk, std::int64_t length);
-    void writeSubpicture(const std::uint8_t* chunk, std::int64_t length);
+    void write(SlotKind kind, int n, const std::uint8_t* chunk, std::int64_t length,
+               const PacketInfo& packet);
+    ScanResult found(bool cutByFastCheck) const;
 
     const bool demuxing_;
     EngineState& state_;
-    const StreamSelection& selection_;
     ReportSink& sink_;
-    Host& host_;
+    RunControl& run_;
+    OutputRouting* routing_;
     ProgramStreamParser parser_;
     double start_ = 0;
+    std::array<SlotCounts, StreamTable::kVideoEntries> videoCounts_{};
+    std::array<SlotCounts, StreamTable::kAudioEntries> audioCounts_{};
+    std::array<SlotCounts, StreamTable::kSubEntries> subCounts_{};
 };
 
-void ScanRun::run() {
-    host_.setCommandEnabled(Command::Cancel, true);
+ScanResult ScanRun::run() {
+    run_.setCancelEnabled(true);
     state_.CancelRequested = false;
     state_.Demuxing = demuxing_;
     parser_.reset();
-    start_ = host_.now();
+    start_ = run_.now();
     state_.streamTable.clear();
 
     InputFile& in = state_.InFile;
+    bool cutByFastCheck = false;
     // Blocks are walked in place in the read-ahead buffer.
     ReadAhead blocks(in, state_.ReadBuf, kReadBufSize);
     while (blocks.position() < in.size() && !state_.CancelRequested) {
@@ -62,14 +85,17 @@ void ScanRun::run() {
         if (n == 0) break;  // nothing more could be read: the end, as far as this run goes
         const std::int64_t pos = blocks.position();
         if (pos % kProgressStep == 0) {
-            reportProgress(pos);
-            host_.processEvents();
+            sink_.slog(progressReport(demuxing_ ? "Demuxing " : "Reading ", in, pos, start_, run_),
+                       1);
+            run_.processEvents();
         }
         // The block in hand is still parsed; the loop ends before the next read.
-        if (!demuxing_ && pos > kFastCheckLimit && host_.isOptionChecked(Option::FastCheck))
+        if (!demuxing_ && pos > kFastCheckLimit && run_.fastCheck()) {
+            cutByFastCheck = !state_.CancelRequested;
             state_.CancelRequested = true;
-        if (pos % kRepaintStep == 0) host_.repaint();
-        if (pos == std::int64_t{kReadBufSize} && block[16] == 0x01 && block[17] == 0xBB)
+        }
+        if (pos % kRepaintStep == 0) run_.repaint();
+        if (pos == std::int64_t{kReadBufSize} && pack::hasSystemHeader(block.data()))
             logSystemHeaderSummary(block.data());
         walkBlock(parser_, block.data(), n, [this](const std::uint8_t* chunk, std::int64_t length) {
             handOver(chunk, length);
@@ -77,90 +103,119 @@ void ScanRun::run() {
     }
 
     if (state_.CancelRequested) state_.FrameCount = {0, 0};
-    host_.setCommandEnabled(Command::Cancel, false);
-}
-
-void ScanRun::reportProgress(std::int64_t pos) {
-    const InputFile& in = state_.InFile;
-    const double elapsedBefore = host_.now() - start_;
-    const double elapsedAfter = host_.now() - start_;
-    const double remaining = remainingDays(elapsedBefore, elapsedAfter, in.size(), pos);
-    sink_.slog(progressText(demuxing_ ? "Demuxing " : "Reading ", fileNamePart(in.path()), pos,
-                            in.size(), formatTimeOfDay(remaining)),
-               1);
+    run_.setCancelEnabled(false);
+    return demuxing_ ? ScanResult{} : found(cutByFastCheck);
 }
 
 void ScanRun::logSystemHeaderSummary(const std::uint8_t* block) {
-    // video_bound and audio_bound of a system header right after a 14-byte pack header.
-    const int videos = block[24] & 0x1F;
-    const int audios = block[23] >> 2;
+    const int videos = pack::videoBound(block[pack::kVideoBoundOffset]);
+    const int audios = pack::audioBound(block[pack::kAudioBoundOffset]);
     sink_.log("It contains " + std::to_string(videos) + " video stream" + (videos > 1 ? "s" : "") +
               " and " + std::to_string(audios) + " audio stream" + (audios > 1 ? "s." : "."));
 }
 
 void ScanRun::handOver(const std::uint8_t* chunk, std::int64_t length) {
-    const ParserState& s = parser_.state();
+    ParserState& s = parser_.state();
+    const PacketInfo packet{s.payloadStarts, s.packetPts};
+    s.payloadStarts = false;
     if (s.kind == pkVideo) countVideoFrames(chunk, length);
-    if (!demuxing_) return;
+    if (!demuxing_) {
+        count(packet, length);
+        return;
+    }
 
-    const auto size = static_cast<std::size_t>(length);
     switch (s.kind) {
         case pkVideo:
-            if (s.videoNo >= 0 && s.videoNo < 2 &&
-                selection_.IsChecked(SlotKind::Video, s.videoNo)) {
-                OutputFile& out = state_.VideoOut[s.videoNo];
-                if (out.isOpen()) out.write(chunk, size);
-            }
+            if (s.videoNo >= 0 && s.videoNo < kVideoOutputs)
+                write(SlotKind::Video, s.videoNo, chunk, length, packet);
             break;
         case pkAudio:
         case pkMpegAudio:
-            if (s.audioNo >= 0 && s.audioNo < 16 &&
-                selection_.IsChecked(SlotKind::Audio, s.audioNo)) {
-                OutputFile& out = state_.AudioOut[s.audioNo];
-                if (out.isOpen()) out.write(chunk, size);
-            }
+            if (s.audioNo >= 0 && s.audioNo < kAudioSlots)
+                write(SlotKind::Audio, s.audioNo, chunk, length, packet);
             break;
         case pkSubpicture:
-            writeSubpicture(chunk, length);
+            if (s.subNo >= 0 && s.subNo < kSubSlots)
+                write(SlotKind::Subpicture, s.subNo, chunk, length, packet);
             break;
         default:
             break;  // consumed, nothing written
     }
 }
 
+// The chunk is counted for the slot that a demux would write it to.
+void ScanRun::count(const PacketInfo& packet, std::int64_t length) {
+    const ParserState& s = parser_.state();
+    const auto within = [](std::int32_t n, std::size_t size) {
+        return n >= 0 && static_cast<std::size_t>(n) < size;
+    };
+    switch (s.kind) {
+        case pkVideo:
+            if (within(s.videoNo, kVideoOutputs)) videoCounts_[s.videoNo].add(packet, length);
+            break;
+        case pkAudio:
+        case pkMpegAudio:
+            if (within(s.audioNo, audioCounts_.size())) audioCounts_[s.audioNo].add(packet, length);
+            break;
+        case pkSubpicture:
+            if (within(s.subNo, subCounts_.size())) subCounts_[s.subNo].add(packet, length);
+            break;
+        default:
+            break;
+    }
+}
+
 void ScanRun::countVideoFrames(const std::uint8_t* chunk, std::int64_t length) {
     const ParserState& s = parser_.state();
     if (s.videoNo != 0 && s.videoNo != 1) return;
-    if (!host_.isOptionChecked(Option::CountFrames)) return;
+    if (!run_.countFrames()) return;
     // Demux mode counts only the video streams being written.
-    if (demuxing_ && !selection_.IsChecked(SlotKind::Video, s.videoNo)) return;
+    if (demuxing_ && !routing_->videoSelected(s.videoNo)) return;
     countFrames({chunk, static_cast<std::size_t>(length)}, s.videoCodec,
                 state_.FrameCount[s.videoNo]);
 }
 
-void ScanRun::writeSubpicture(const std::uint8_t* chunk, std::int64_t length) {
-    ParserState& s = parser_.state();
-    if (s.subNo < 0 || s.subNo >= 16 || !selection_.IsChecked(SlotKind::Subpicture, s.subNo))
-        return;
-    OutputFile& out = state_.SubOut[s.subNo];
-    if (!out.isOpen()) return;
-    out.write(chunk, static_cast<std::size_t>(length));
+void ScanRun::write(SlotKind kind, int n, const std::uint8_t* chunk, std::int64_t length,
+                    const PacketInfo& packet) {
+    PayloadOutput* out = routing_->payload(kind, n);
+    if (!out) return;
+    out->write({chunk, static_cast<std::size_t>(length)}, packet);
+    if (kind != SlotKind::Subpicture) return;
     // The register is used up only by a record actually written.
-    OutputFile& ptsOut = state_.SubPtsOut[s.subNo];
-    if (s.timeStamp != 0 && ptsOut.isOpen()) {
-        const std::uint32_t t = s.timeStamp;
-        const std::uint8_t record[4] = {
-            static_cast<std::uint8_t>(t), static_cast<std::uint8_t>(t >> 8),
-            static_cast<std::uint8_t>(t >> 16), static_cast<std::uint8_t>(t >> 24)};
-        ptsOut.write(record, sizeof record);
-        s.timeStamp = 0;
-    }
+    ParserState& s = parser_.state();
+    OutputFile* ptsOut = s.timeStamp != 0 ? routing_->timeStamps(n) : nullptr;
+    if (!ptsOut) return;
+    const std::uint32_t t = s.timeStamp;
+    const std::uint8_t record[4] = {static_cast<std::uint8_t>(t), static_cast<std::uint8_t>(t >> 8),
+                                    static_cast<std::uint8_t>(t >> 16),
+                                    static_cast<std::uint8_t>(t >> 24)};
+    ptsOut->write(record, sizeof record);
+    s.timeStamp = 0;
+}
+
+ScanResult ScanRun::found(bool cutByFastCheck) const {
+    ScanResult result;
+    result.cutByFastCheck = cutByFastCheck;
+    result.fileSize = state_.InFile.size();
+    const auto add = [&](SlotKind kind, const auto& codes, const auto& counts) {
+        for (std::size_t n = 0; n < codes.size(); ++n) {
+            if (codes[n] == -1) continue;
+            const SlotCounts& c = counts[n];
+            result.streams.push_back(
+                {kind, static_cast<int>(n), codes[n], c.firstPts, c.packets, c.bytes});
+        }
+    };
+    const StreamTable& table = state_.streamTable;
+    add(SlotKind::Video, table.VideoIds, videoCounts_);
+    add(SlotKind::Audio, table.AudioIds, audioCounts_);
+    add(SlotKind::Subpicture, table.SubIds, subCounts_);
+    return result;
 }
 
 }  // namespace
 
-void demux(int mode, EngineContext& context) {
-    ScanRun(mode, context).run();
+ScanResult demux(int mode, EngineContext& context) {
+    return ScanRun(mode, context).run();
 }
 
 }  // namespace tarnwell

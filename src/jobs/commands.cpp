@@ -2,8 +2,8 @@
 
 #include "jobs/demux_job.h"
 #include "jobs/read_job.h"
-#include "playlist/read_xpl_job.h"
-#include "rebuild/rebuild_job.h"
+#include "jobs/read_xpl_job.h"
+#include "jobs/rebuild_job.h"
 
 namespace tarnwell {
 
@@ -37,7 +37,8 @@ bool Commands::runJob(Job&& job) {
 bool Commands::bCheckClick() {
     return runJob([this] {
         auto job = context();
-        tarnwell::bCheckClick(job);
+        lastScan_ = {};
+        lastScan_ = tarnwell::bCheckClick(job);
     });
 }
 

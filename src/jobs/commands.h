@@ -6,8 +6,9 @@
 #include <memory>
 
 #include "engine/engine_state.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
+#include "engine/scan_result.h"
+#include "jobs/host.h"
 #include "jobs/input_choice.h"
 #include "jobs/job_context.h"
 #include "playlist/playlist_state.h"
@@ -26,6 +27,9 @@ class Commands : private SelectionObserver {
     StreamSelection& selection() { return selection_; }
     InputChoice& input() { return input_; }
     PlaylistState& playlist() { return playlist_; }
+    // What the last Read EVO that ended normally found; empty before one, and while one runs.
+    // Read XPL leaves it as it is.
+    const ScanResult& lastScan() const { return lastScan_; }
 
     // True while one of the four jobs runs (including inside its event processing).
     bool jobRunning() const { return running_; }
@@ -53,6 +57,7 @@ class Commands : private SelectionObserver {
     StreamSelection selection_;
     InputChoice input_;
     PlaylistState playlist_;
+    ScanResult lastScan_;
     bool running_ = false;
 };
 

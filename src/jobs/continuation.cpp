@@ -8,10 +8,6 @@ namespace {
 
 constexpr std::string_view kFirstPartEnding = "_1.EVO";
 
-bool endsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 // The EVO field less its last five characters ("1.EVO" when the name test holds), then "2.EVO".
 std::string nextPartPath(std::string_view evoPath) {
     const auto keep = evoPath.size() > 5 ? evoPath.size() - 5 : 0;
@@ -25,7 +21,7 @@ ContinuationStart PlanContinuation(std::string_view outputBase, std::string_view
     ContinuationStart start{{}, std::string(outputBase)};
     if (!host.isOptionChecked(Option::Continue)) return start;
     auto& plan = start.plan;
-    plan.applies = endsWith(evoName, kFirstPartEnding);
+    plan.applies = evoName.ends_with(kFirstPartEnding);
     plan.nextPath = nextPartPath(evoPath);
     if (plan.applies && fileExists(plan.nextPath)) {
         plan.suffixed = true;

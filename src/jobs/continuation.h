@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "engine/engine_state.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
+#include "jobs/host.h"
 
 namespace tarnwell {
 

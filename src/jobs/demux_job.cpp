@@ -7,10 +7,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/scan_loop.h"
 #include "jobs/continuation.h"
 #include "jobs/job_report.h"
 #include "jobs/opened_files.h"
 #include "jobs/output_naming.h"
+#include "jobs/stream_routing.h"
 
 namespace tarnwell {
 
@@ -90,7 +92,9 @@ void bDemuxClick(JobContext& job) {
         job.sink.log(fileSizeLine(state.InFile.size()));
         createOutputs(job, start.outputBase, files);
         job.sink.slog("Writing stream(s)", 0);
-        auto engine = job.engine();
+        HostRunControl run(job.host);
+        StreamRouting routing(job.selection, state);
+        EngineContext engine{state, job.sink, run, &routing};
         demux(kDemuxMode, engine);
         if (ContinueWithNext(start.plan, state, job.sink, job.host)) demux(kDemuxMode, engine);
         files.close();

@@ -8,10 +8,6 @@ namespace tarnwell {
 
 namespace {
 
-bool endsWith(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
 const std::string kEvoFolderTail = std::string("HVDVD_TS") + kPathSeparator;
 const std::string kXplFolderTail = std::string("ADV_OBJ") + kPathSeparator;
 
@@ -62,11 +58,9 @@ void InputChoice::EVOadj(Host& host) {
     EVOname = std::string(fileNamePart(evoField_));
     EVObase = EVOname.size() > 4 ? EVOname.substr(0, EVOname.size() - 4) : std::string();
     EVOdir = folderPart(evoField_);
-    evoDialogFolder = EVOdir;
     xplField_ = std::string(kPlaylistName);
-    if (endsWith(EVOdir, kEvoFolderTail)) {
+    if (std::string_view(EVOdir).ends_with(kEvoFolderTail)) {
         XPLdir = EVOdir.substr(0, EVOdir.size() - kEvoFolderTail.size()) + kXplFolderTail;
-        xplDialogFolder = XPLdir;
         XPLname = std::string(kPlaylistName);
         xplDialogFileName = XPLname;
         xplField_ = XPLdir + XPLname;
@@ -79,10 +73,8 @@ void InputChoice::XPLadj(Host& host) {
     XPLname = std::string(fileNamePart(xplField_));
     XPLdir = folderPart(xplField_);
     host.setCommandEnabled(Command::ReadXpl, !XPLname.empty());
-    if (endsWith(XPLdir, kXplFolderTail)) {
+    if (std::string_view(XPLdir).ends_with(kXplFolderTail))
         EVOdir = XPLdir.substr(0, XPLdir.size() - kXplFolderTail.size()) + kEvoFolderTail;
-        evoDialogFolder = EVOdir;
-    }
     fieldsChanged();
 }
 

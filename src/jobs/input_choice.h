@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/host.h"
+#include "jobs/host.h"
 
 namespace tarnwell {
 
@@ -43,9 +43,7 @@ class InputChoice {
     std::string XPLdir;   // folder of the playlist, with the trailing separator
     std::string XPLname;  // the playlist's name without folder
 
-    // State of the two open-file dialogs.
-    std::string evoDialogFolder;
-    std::string xplDialogFolder;
+    // The file name the playlist dialog offers.
     std::string xplDialogFileName;
 
     // Called after either field changed, so a view can show the new texts.

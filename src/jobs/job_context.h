@@ -3,9 +3,8 @@
 // and the window's two interfaces. A job reaches the outside only through these.
 
 #include "engine/engine_state.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
-#include "engine/scan_loop.h"
+#include "jobs/host.h"
 #include "jobs/input_choice.h"
 #include "selection/stream_selection.h"
 
@@ -17,8 +16,6 @@ struct JobContext {
     InputChoice& input;
     ReportSink& sink;
     Host& host;
-
-    EngineContext engine() { return EngineContext{state, selection, sink, host}; }
 };
 
 }  // namespace tarnwell

@@ -14,7 +14,8 @@ void reportDone(ReportSink& sink) {
     sink.slog("", 1);
 }
 
-void reportFrameCounts(ReportSink& sink, const std::array<std::int32_t, 2>& frameCount) {
+void reportFrameCounts(ReportSink& sink,
+                       const std::array<std::int32_t, kVideoOutputs>& frameCount) {
     for (std::size_t n = 0; n < frameCount.size(); ++n)
         if (frameCount[n] > 0)
             sink.log(std::to_string(frameCount[n]) + " frames count in video stream " +

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/report_sink.h"
+#include "engine/slot_limits.h"
 
 namespace tarnwell {
 
@@ -16,6 +17,6 @@ std::string fileSizeLine(std::int64_t bytes);
 void reportDone(ReportSink& sink);
 
 // "<n> frames count in video stream <i>." for each counter above 0.
-void reportFrameCounts(ReportSink& sink, const std::array<std::int32_t, 2>& frameCount);
+void reportFrameCounts(ReportSink& sink, const std::array<std::int32_t, kVideoOutputs>& frameCount);
 
 }  // namespace tarnwell

@@ -1,11 +1,12 @@
 #include "jobs/read_job.h"
 
+#include "engine/scan_loop.h"
 #include "jobs/job_report.h"
 #include "jobs/opened_files.h"
 
 namespace tarnwell {
 
-void bCheckClick(JobContext& job) {
+ScanResult bCheckClick(JobContext& job) {
     auto& state = job.state;
     job.host.setCommandEnabled(Command::ReadEvo, false);
     job.selection.Resetcbs();
@@ -13,19 +14,22 @@ void bCheckClick(JobContext& job) {
     state.FrameCount = {0, 0};
     job.sink.log("Opening file " + job.input.EVOname);
     job.sink.slog("Opening", 0);
+    ScanResult found;
     {
         OpenedFiles files(state.InFile);
         state.InFile.open(job.input.evoField());
         job.sink.slog("Reading", 0);
         job.sink.log(fileSizeLine(state.InFile.size()));
-        auto engine = job.engine();
-        demux(kReadMode, engine);
+        HostRunControl run(job.host);
+        EngineContext engine{state, job.sink, run};
+        found = demux(kReadMode, engine);
         files.close();
     }
     job.selection.FillFromStreamTable(state.streamTable);
     reportDone(job.sink);
     reportFrameCounts(job.sink, state.FrameCount);
     job.host.setCommandEnabled(Command::ReadEvo, true);
+    return found;
 }
 
 }  // namespace tarnwell

@@ -39,8 +39,6 @@ class TagScanner {
 
     std::int64_t depth() const { return depth_; }
     bool inTag() const { return inTag_; }
-    // The tag text collected so far (the indentation of the next tag, or an unfinished tag).
-    const std::string& pendingText() const { return tagText_; }
 
   private:
     void endTag();

@@ -1,17 +1,13 @@
 #include "rebuild/pack_rules.h"
 
+#include "engine/pack_layout.h"
+
 namespace tarnwell {
 
 namespace {
 
-// Fixed offsets in a pack: a 14-byte pack header, then the first packet's start code.
-constexpr std::size_t kStreamIdOffset = 17;
-constexpr std::size_t kHeaderLengthOffset = 22;
-constexpr std::size_t kAudioBoundOffset = 23;
-constexpr std::size_t kVideoBoundOffset = 24;
-
-constexpr std::uint8_t kSystemHeader = 0xBB;
-constexpr std::uint8_t kPrivateStream1 = 0xBD;
+using pack::kHeaderLengthOffset;
+using pack::kStreamIdOffset;
 
 // The ids a codec owns, first and last inclusive.
 struct IdRange {
@@ -96,7 +92,7 @@ constexpr FilterRow kFilter[] = {
 }  // namespace
 
 bool PackRules::DropVideo(std::uint8_t code) {
-    const int n = findSlot(table_.VideoIds, 2, code);
+    const int n = findSlot(table_.VideoIds, kVideoOutputs, code);
     const bool drop = n >= 0 && !selection_.IsChecked(SlotKind::Video, n);
     if (!drop && ids_.NewIds[code] == kNoNewId) {
         const int numbered = (code == 0x55 || code == 0x56) ? 0x55 + ids_.NextVideoNo
@@ -108,7 +104,7 @@ bool PackRules::DropVideo(std::uint8_t code) {
 }
 
 bool PackRules::DropAudio(std::uint8_t code) {
-    const int n = findSlot(table_.AudioIds, StreamSelection::kAudioSlots, code);
+    const int n = findSlot(table_.AudioIds, kAudioSlots, code);
     const bool drop = n >= 0 && !selection_.IsChecked(SlotKind::Audio, n);
     if (!drop && ids_.NewIds[code] == kNoNewId) {
         const int numbered =
@@ -120,7 +116,7 @@ bool PackRules::DropAudio(std::uint8_t code) {
 }
 
 bool PackRules::DropSub(std::uint8_t code) {
-    const int n = findSlot(table_.SubIds, StreamSelection::kSubSlots, code);
+    const int n = findSlot(table_.SubIds, kSubSlots, code);
     const bool drop = n >= 0 && !selection_.IsChecked(SlotKind::Subpicture, n);
     if (!drop && ids_.NewIds[code] == kNoNewId) {
         const int numbered = (code & 0xE0) | ids_.NextSubNo;
@@ -140,23 +136,24 @@ bool PackRules::RebuildPack(std::uint8_t* buffer, std::size_t n) {
 
     const std::uint8_t id = at(kStreamIdOffset);
 
-    if (id == kSystemHeader) {
+    if (id == pack::kSystemHeader) {
         int videos = 0;
-        for (int slot = 0; slot < 2; ++slot) videos += selection_.IsChecked(SlotKind::Video, slot);
+        for (int slot = 0; slot < kVideoOutputs; ++slot)
+            videos += selection_.IsChecked(SlotKind::Video, slot);
         int audios = 0;
-        for (int slot = 0; slot < StreamSelection::kAudioSlots; ++slot)
+        for (int slot = 0; slot < kAudioSlots; ++slot)
             audios += selection_.IsChecked(SlotKind::Audio, slot);
-        put(kVideoBoundOffset, static_cast<std::uint8_t>((at(kVideoBoundOffset) & 0xE0) + videos));
-        put(kAudioBoundOffset,
-            static_cast<std::uint8_t>((at(kAudioBoundOffset) & 0x03) + 4 * audios));
+        put(pack::kVideoBoundOffset, pack::withVideoBound(at(pack::kVideoBoundOffset), videos));
+        put(pack::kAudioBoundOffset, pack::withAudioBound(at(pack::kAudioBoundOffset), audios));
     }
 
     const std::size_t headerLength = at(kHeaderLengthOffset);
-    const std::size_t subOffset =
-        id == kPrivateStream1 ? 23 + headerLength : kHeaderLengthOffset + headerLength;
+    const std::size_t subOffset = id == pack::kPrivateStream1
+                                      ? kHeaderLengthOffset + 1 + headerLength
+                                      : kHeaderLengthOffset + headerLength;
     const std::uint8_t sub = at(subOffset);
 
-    if (at(0) != 0x00 || at(1) != 0x00 || at(2) != 0x01 || at(3) != 0xBA) return false;
+    if (at(0) != 0x00 || at(1) != 0x00 || at(2) != 0x01 || at(3) != pack::kPackStart) return false;
 
     for (const auto& row : kFilter) {
         if (id < row.streamIdFirst || id > row.streamIdLast) continue;

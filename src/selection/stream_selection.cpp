@@ -170,7 +170,7 @@ void StreamSelection::FillFromStreamTable(const StreamTable& table) {
         setChecked(kind, n, found);
         if (found) setCaption(kind, n, typeCaption + slotSuffix(kind, n));
     };
-    for (int n = 0; n < 2; ++n)
+    for (int n = 0; n < kVideoOutputs; ++n)
         fill(SlotKind::Video, n, table.VideoIds[n], VideoTypeCaption(table.VideoIds[n]));
     for (int n = 0; n < kAudioSlots; ++n)
         fill(SlotKind::Audio, n, table.AudioIds[n], AudioTypeCaption(table.AudioIds[n]));

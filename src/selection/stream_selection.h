@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/slot_limits.h"
 #include "engine/stream_table.h"
 
 namespace tarnwell {
 
-enum class SlotKind : std::uint8_t { Video, Audio, Subpicture };
 enum class SlotField : std::uint8_t { Enabled, Checked, Caption, Hint };
 
 struct SelectionSlot {
@@ -39,9 +39,6 @@ std::string SubTypeCaption(std::int32_t code);
 
 class StreamSelection {
   public:
-    static constexpr int kVideoSlots = 8;
-    static constexpr int kAudioSlots = 16;
-    static constexpr int kSubSlots = 16;
     static constexpr int slotCount(SlotKind kind) {
         return kind == SlotKind::Video   ? kVideoSlots
                : kind == SlotKind::Audio ? kAudioSlots

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -142,6 +143,17 @@ TEST_F(CliTest, FailedJobPrintsItsErrorAndExitsWithOne) {
               joined(kReadLog, {"Opening file FEATURE_1.EVO", "File size: 6 Mbytes."}));
     EXPECT_EQ(noFolder.err, "Cannot create file \"" + out("nowhere/FEATURE_1_2.VC-1.stream.0.mpv") +
                                 "\". No such file or directory\n");
+}
+
+TEST_F(CliTest, NonRegularInputFailsAtOnce) {
+    // A FIFO without a writer would hold the open for ever; a device has no size to read by.
+    const std::string fifo = out("FEATURE_1.EVO");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& input : {fifo, std::string("/dev/zero")}) {
+        const auto result = cli({"read", input});
+        EXPECT_EQ(result.status, 1) << input;
+        EXPECT_EQ(result.err, "Cannot open file \"" + input + "\". Illegal seek\n");
+    }
 }
 
 TEST_F(CliTest, InterruptCancelsAndKeepsWhatWasWritten) {
@@ -287,6 +299,7 @@ TEST_F(CliTest, HelpNamesTheExitCodes) {
     EXPECT_NE(result.out.find("1  a job ended on an error"), std::string::npos);
     EXPECT_NE(result.out.find("2  usage error"), std::string::npos);
     EXPECT_EQ(cli({"demux", "-h", "--bogus"}).out, result.out);
+    EXPECT_EQ(cli({"--version"}).out, "tarnwell-cli 0.542\n");  // the version CMake holds
 }
 
 struct UsageCase {

@@ -56,7 +56,9 @@ void writeSparseFile(const std::string& path, std::int64_t size,
 EngineHarness::EngineHarness()
     : statePtr(std::make_unique<EngineState>()),
       state(*statePtr),
-      context{state, selection, sink, host} {
+      run(host),
+      routing(selection, state),
+      context{state, sink, run, &routing} {
     // A test's clock stands still unless it says otherwise.
     host.clock = [] { return 45000.0; };
 }

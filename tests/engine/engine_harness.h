@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
 #include "engine/scan_loop.h"
 #include "evo_builder.h"
+#include "jobs/host.h"
+#include "jobs/stream_routing.h"
 #include "selection/stream_selection.h"
 #include "support/temp_dir.h"
 
@@ -59,7 +60,7 @@ class EngineHarness {
     }
     void openInput(const std::string& path);
 
-    void read() { demux(kReadMode, context); }
+    ScanResult read() { return demux(kReadMode, context); }
     void demuxAll() { demux(kDemuxMode, context); }
 
     // Ticks the slot and creates its output file (and the ".pts" file of a subpicture).
@@ -77,6 +78,8 @@ class EngineHarness {
     StreamSelection selection;
     RecordingSink sink;
     TracingHost host;
+    HostRunControl run;
+    StreamRouting routing;
     EngineContext context;
 
   private:

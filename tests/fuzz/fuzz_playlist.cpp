@@ -16,13 +16,13 @@
 
 #include "engine/engine_state.h"
 #include "engine/file_io.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
 #include "fuzz_support.h"
+#include "jobs/host.h"
 #include "jobs/input_choice.h"
 #include "jobs/job_context.h"
+#include "jobs/read_xpl_job.h"
 #include "playlist/playlist_state.h"
-#include "playlist/read_xpl_job.h"
 #include "selection/stream_selection.h"
 #include "support/temp_dir.h"
 

@@ -19,10 +19,11 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
 #include "engine/scan_loop.h"
 #include "fuzz_support.h"
+#include "jobs/host.h"
+#include "jobs/stream_routing.h"
 #include "selection/stream_selection.h"
 #include "support/reference_model.h"
 #include "support/temp_dir.h"
@@ -109,7 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (slot.first == 's') state->SubPtsOut.at(slot.second).create(outputPath(slot) + ".pts");
     }
 
-    EngineContext context{*state, selection, sink, host};
+    HostRunControl run(host);
+    StreamRouting routing(selection, *state);
+    EngineContext context{*state, sink, run, &routing};
     demux(options.mode, context);
     for (const Slot& slot : options.ticked) {
         slotFile(*state, slot).close();

@@ -31,7 +31,6 @@ TEST_P(EvoAdjTest, DerivesNamesAndFindsThePlaylist) {
     EXPECT_EQ(input.EVOname, c.evoName);
     EXPECT_EQ(input.EVObase, c.evoBase);
     EXPECT_EQ(input.EVOdir, c.evoDir);
-    EXPECT_EQ(input.evoDialogFolder, c.evoDir);
     EXPECT_EQ(input.xplField(), c.xplField);
     EXPECT_EQ(host.isEnabled(Command::ReadEvo), std::string(c.path) != "");
     EXPECT_EQ(host.isEnabled(Command::ReadXpl), c.readXpl);
@@ -92,7 +91,6 @@ TEST(InputChoiceTest, EvoInTheDiscLayoutPresetsThePlaylistDialog) {
     input.chooseEvo("/disc/HVDVD_TS/FEATURE_2.EVO", host);
     EXPECT_EQ(input.XPLdir, "/disc/ADV_OBJ/");
     EXPECT_EQ(input.XPLname, "VPLST000.XPL");
-    EXPECT_EQ(input.xplDialogFolder, "/disc/ADV_OBJ/");
     EXPECT_EQ(input.xplDialogFileName, "VPLST000.XPL");
 }
 
@@ -133,7 +131,6 @@ TEST_P(XplAdjTest, DerivesNamesAndTheEvoFolder) {
     EXPECT_EQ(input.XPLname, c.xplName);
     EXPECT_EQ(input.XPLdir, c.xplDir);
     EXPECT_EQ(input.EVOdir, c.evoDir);
-    EXPECT_EQ(input.evoDialogFolder, c.evoDir);
     EXPECT_EQ(host.isEnabled(Command::ReadXpl), c.readXpl);
     // The EVO field and its names are not touched.
     EXPECT_EQ(input.evoField(), "/old/MOVIE.EVO");

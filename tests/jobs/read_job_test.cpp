@@ -56,6 +56,23 @@ TEST_F(ReadJobTest, FindsTheStreamsAndTicksTheirBoxes) {
     EXPECT_EQ(linesFrom(1 + first.size()), first);
 }
 
+TEST_F(ReadJobTest, WhatTheReadFoundOutlivesReadXpl) {
+    EvoFixture::title(100000, 1).save(disc("FEATURE_1.EVO"));
+    choose("FEATURE_1.EVO");
+    EXPECT_EQ(read(), "");
+    const ScanResult found = commands.lastScan();
+    ASSERT_EQ(found.streams.size(), 3u);
+    EXPECT_EQ(found.find(SlotKind::Audio, 0)->code, 0xC0);
+
+    const auto playlist = dir.file("VPLST000.XPL");
+    const std::string text = "<Playlist></Playlist>";
+    writeFile(playlist, {text.begin(), text.end()});
+    commands.input().chooseXpl(playlist, host);
+    EXPECT_EQ(run([this] { return commands.bReadXPLClick(); }), "");
+    EXPECT_EQ(commands.state().streamTable, StreamTable{});  // the playlist's marks, none here
+    EXPECT_EQ(commands.lastScan().streams, found.streams);
+}
+
 TEST_F(ReadJobTest, ReadThatFindsNothing) {
     EvoFixture::title(40000, 2).save(disc("FEATURE_1.EVO"));
     EvoFixture nothing;

@@ -1,4 +1,4 @@
-#include "playlist/read_xpl_job.h"
+#include "jobs/read_xpl_job.h"
 
 #include <gtest/gtest.h>
 
@@ -163,7 +163,7 @@ TEST_F(ReadXplTest, DuplicateStreamsAcrossClipsAndOtherVideoTracks) {
     EXPECT_EQ(children("Audio"), (Lines{"DD+.6ch.stream.00.English"}));
     EXPECT_EQ(children("Subtitle"), (Lines{"2bitRLC.stream.02.A"}));
     // Video track 2 has no check box; neither video slot changes.
-    for (int n = 0; n < StreamSelection::kVideoSlots; ++n) {
+    for (int n = 0; n < kVideoSlots; ++n) {
         EXPECT_FALSE(selection.slot(SlotKind::Video, n).Enabled) << n;
         EXPECT_EQ(selection.Caption(SlotKind::Video, n), "No video stream") << n;
     }

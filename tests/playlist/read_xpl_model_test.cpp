@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/file_io.h"
-#include "playlist/read_xpl_job.h"
+#include "jobs/read_xpl_job.h"
 #include "playlist/tag_scanner.h"
 #include "support/temp_dir.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "playlist/read_xpl_job.h"
+#include "jobs/read_xpl_job.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell {

@@ -1,4 +1,4 @@
-#include "rebuild/rebuild_job.h"
+#include "jobs/rebuild_job.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/host.h"
 #include "engine/report_sink.h"
+#include "jobs/host.h"
 #include "jobs/input_choice.h"
 #include "jobs/job_context.h"
+#include "jobs/rebuild_job.h"
 #include "pack_fixtures.h"
-#include "rebuild/rebuild_job.h"
 #include "selection/stream_selection.h"
 #include "support/temp_dir.h"
 

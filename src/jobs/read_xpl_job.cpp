@@ -1,4 +1,4 @@
-#include "playlist/read_xpl_job.h"
+#include "jobs/read_xpl_job.h"
 
 #include <string>
 

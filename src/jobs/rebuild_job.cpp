@@ -1,4 +1,4 @@
-#include "rebuild/rebuild_job.h"
+#include "jobs/rebuild_job.h"
 
 #include "engine/progress.h"
 #include "jobs/continuation.h"
@@ -6,30 +6,17 @@
 #include "jobs/opened_files.h"
 #include "jobs/output_naming.h"
 #include "rebuild/pack_copier.h"
+#include "rebuild/pack_rules.h"
 
 namespace tarnwell {
 
-namespace {
-
-void showProgress(JobContext& job, double start, std::int64_t pos) {
-    const auto& in = job.state.InFile;
-    const double elapsedBefore = job.host.now() - start;
-    const double elapsedAfter = job.host.now() - start;
-    const auto remaining =
-        formatTimeOfDay(remainingDays(elapsedBefore, elapsedAfter, in.size(), pos));
-    job.sink.slog(progressText("Rebuilding ", fileNamePart(in.path()), pos, in.size(), remaining),
-                  1);
-    job.host.processEvents();
-}
-
-}  // namespace
-
 void Rebuild(JobContext& job, PackRules& rules) {
     auto& state = job.state;
-    job.host.setCommandEnabled(Command::Cancel, true);
+    HostRunControl run(job.host);
+    run.setCancelEnabled(true);
     state.Demuxing = true;
     state.CancelRequested = false;
-    const double start = job.host.now();
+    const double start = run.now();
     const std::int64_t size = state.InFile.size();
 
     PackCopier packs(state.InFile, state.ReadBuf, state.RebuildOut);
@@ -38,12 +25,15 @@ void Rebuild(JobContext& job, PackRules& rules) {
         // A read that yields nothing ends the pass as the end of the file does.
         if (pack.empty()) break;
         const std::int64_t pos = packs.position();
-        if (pos % kProgressStep == 0) showProgress(job, start, pos);
+        if (pos % kProgressStep == 0) {
+            job.sink.slog(progressReport("Rebuilding ", state.InFile, pos, start, run), 1);
+            run.processEvents();
+        }
         if (rules.RebuildPack(pack.data(), pack.size())) packs.keep();
         if (pos == size || state.CancelRequested) break;
     }
     packs.flush();
-    job.host.setCommandEnabled(Command::Cancel, false);
+    run.setCancelEnabled(false);
 }
 
 void bRebuildClick(JobContext& job) {

@@ -1,4 +1,4 @@
-#include "engine/host.h"
+#include "jobs/host.h"
 
 #include <chrono>
 

@@ -1,15 +1,17 @@
 #pragma once
-// What the core needs from the window besides reporting: letting pending events run,
+// What the jobs need from the window besides reporting: letting pending events run,
 // repainting, the enabled state of the command buttons, the tab in front, the options as the
 // controls hold them at the moment of reading, the Cancel question and the clock.
 // The window implements it over its widgets; `BasicHost` keeps plain values for the command
-// line and for tests.
+// line and for tests. The engine sees only the part a loop needs, through `HostRunControl`.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include "engine/run_control.h"
 
 namespace tarnwell {
 
@@ -133,6 +135,23 @@ class BasicHost : public Host {
     int repaints = 0;
     std::function<void()> onProcessEvents;
     std::function<double()> clock;
+};
+
+// The engine's view of a host while one of its loops runs.
+class HostRunControl final : public RunControl {
+  public:
+    explicit HostRunControl(Host& host) : host_(host) {}
+    void processEvents() override { host_.processEvents(); }
+    void repaint() override { host_.repaint(); }
+    void setCancelEnabled(bool enabled) override {
+        host_.setCommandEnabled(Command::Cancel, enabled);
+    }
+    bool fastCheck() const override { return host_.isOptionChecked(Option::FastCheck); }
+    bool countFrames() const override { return host_.isOptionChecked(Option::CountFrames); }
+    double now() const override { return host_.now(); }
+
+  private:
+    Host& host_;
 };
 
 }  // namespace tarnwell

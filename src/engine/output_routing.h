@@ -1,0 +1,53 @@
+#pragma once
+// Where the demux loop's payload goes. The loop hands each payload chunk, with what it knows
+// of the chunk's packet, to the output that its slot's routing names at that moment; the
+// routing decides whether a slot is written at all and by what.
+
+#include <cstdint>
+#include <span>
+
+#include "engine/file_io.h"
+#include "engine/slot_limits.h"
+
+namespace tarnwell {
+
+struct PacketInfo {
+    // The chunk is the first of its packet's payload.
+    bool starts = false;
+    // That packet's full 33-bit PTS, or -1 when its header has none.
+    std::int64_t pts = -1;
+};
+
+class PayloadOutput {
+  public:
+    virtual ~PayloadOutput() = default;
+    virtual void write(std::span<const std::uint8_t> chunk, const PacketInfo& packet) = 0;
+};
+
+class OutputRouting {
+  public:
+    virtual ~OutputRouting() = default;
+    // The output that takes slot n's payload at this moment, nullptr when it is not written
+    // (box unticked, or no file). Asked per chunk, so a selection change acts at once.
+    virtual PayloadOutput* payload(SlotKind kind, int n) = 0;
+    // The ".pts" file of subpicture n while it is written, or nullptr: then no record is
+    // written and the time-stamp register is kept.
+    virtual OutputFile* timeStamps(int n) = 0;
+    // Demux mode: whether video n's frames are counted (its box is ticked now).
+    virtual bool videoSelected(int n) const = 0;
+};
+
+// The plain form: the payload bytes as they come, into one file.
+class FileOutput final : public PayloadOutput {
+  public:
+    explicit FileOutput(OutputFile& file) : file_(file) {}
+    void write(std::span<const std::uint8_t> chunk, const PacketInfo& /*packet*/) override {
+        file_.write(chunk.data(), chunk.size());
+    }
+    OutputFile& file() const { return file_; }
+
+  private:
+    OutputFile& file_;
+};
+
+}  // namespace tarnwell
