@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (parsed.version) {
-        std::printf("tarnwell-cli %s\n", kVersion);
+        std::printf("tarnwell-cli %s\n", tarnwell::kVersion);
         return kExitOk;
     }
     installInterruptHandler();

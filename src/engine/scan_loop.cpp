@@ -170,14 +170,14 @@ void ScanRun::countVideoFrames(const std::uint8_t* chunk, std::int64_t length) {
     if (s.videoNo != 0 && s.videoNo != 1) return;
     if (!run_.countFrames()) return;
     // Demux mode counts only the video streams being written.
-    if (demuxing_ && !routing_->videoSelected(s.videoNo)) return;
+    if (demuxing_ && !(routing_ && routing_->videoSelected(s.videoNo))) return;
     countFrames({chunk, static_cast<std::size_t>(length)}, s.videoCodec,
                 state_.FrameCount[s.videoNo]);
 }
 
 void ScanRun::write(SlotKind kind, int n, const std::uint8_t* chunk, std::int64_t length,
                     const PacketInfo& packet) {
-    PayloadOutput* out = routing_->payload(kind, n);
+    PayloadOutput* out = routing_ ? routing_->payload(kind, n) : nullptr;
     if (!out) return;
     out->write({chunk, static_cast<std::size_t>(length)}, packet);
     if (kind != SlotKind::Subpicture) return;

@@ -19,7 +19,8 @@ struct EngineContext {
     EngineState& state;
     ReportSink& sink;
     RunControl& run;
-    // Demux mode: where each slot's payload goes. Not used in read mode.
+    // Demux mode: where each slot's payload goes (nothing is written without one). Not used
+    // in read mode.
     OutputRouting* routing = nullptr;
 };
 
