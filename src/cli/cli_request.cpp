@@ -66,9 +66,9 @@ std::optional<SlotRef> slotNamed(const std::string& name) {
         std::size_t digits;
         int count;
     };
-    static constexpr Group kGroups[] = {{"video", SlotKind::Video, 1, 2},
-                                        {"audio", SlotKind::Audio, 2, 16},
-                                        {"sub", SlotKind::Subpicture, 2, 16}};
+    static constexpr Group kGroups[] = {{"video", SlotKind::Video, 1, kVideoOutputs},
+                                        {"audio", SlotKind::Audio, 2, kAudioSlots},
+                                        {"sub", SlotKind::Subpicture, 2, kSubSlots}};
     for (const auto& group : kGroups) {
         const std::string prefix = group.prefix;
         if (name.size() != prefix.size() + group.digits || name.compare(0, prefix.size(), prefix))
