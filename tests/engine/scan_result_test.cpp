@@ -30,9 +30,11 @@ Bytes packetsFile(const std::vector<Packet>& packets) {
     std::uint32_t seed = 1;
     for (const auto& p : packets) {
         const Bytes payload = fixture::randomPayload(p.payload, seed++);
+        fixture::PesOptions options;
+        options.pts = p.pts;
+        options.dts = p.dts;
         fixture::append(file, fixture::packHeader());
-        fixture::append(file, p.dts ? fixture::pesPacket(p.stream.streamId(), payload,
-                                                         {.pts = p.pts, .dts = p.dts})
+        fixture::append(file, p.dts ? fixture::pesPacket(p.stream.streamId(), payload, options)
                                     : fixture::streamPacket(p.stream, payload, p.pts));
     }
     return file;
