@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <exception>
 
+#include "app/ui_text.h"
 #include "app/window_host.h"
 #include "jobs/commands.h"
 
@@ -87,7 +88,8 @@ void JobRunner::showError(const QString& text) {
         errorHook(text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok, &window_);
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kApplicationTitle), text,
+                    QMessageBox::Ok, &window_);
     box.exec();
 }
 

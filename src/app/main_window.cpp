@@ -79,7 +79,7 @@ void placeOptionBox(QCheckBox* box, QRect design) {
 TfMain::TfMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("fMain"));
     setWindowTitle(QStringLiteral("Tarnwell ") + QString::fromLatin1(kVersion));
-    setWindowIconText(QStringLiteral("HD DVD Tarnwell"));
+    setWindowIconText(QString::fromLatin1(kApplicationTitle));
     setFont(controlFont());
 
     createControls();

@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMetaType>
 #include <QSettings>
@@ -135,6 +136,11 @@ void store(QSettings& settings, const QString& name, const QVariant& value) {
 }
 
 }  // namespace
+
+void nameApplication() {
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kOrganisation));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplication));
+}
 
 QStringList settingNames() {
     return {"WindowState", "Top",       "Left",        "Width",   "Height", "TreeWidth",

@@ -6,6 +6,10 @@
 
 namespace tarnwell {
 
+// The application title: the window's icon (task-bar) title and the caption of the error box.
+// It is not Qt's application display name, which the platforms append to every caption.
+inline constexpr const char* kApplicationTitle = "HD DVD Tarnwell";
+
 // The core's UTF-8 text as a Qt string.
 inline QString qt(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

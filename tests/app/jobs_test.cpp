@@ -233,6 +233,7 @@ class JobsTest : public QObject {
         QCOMPARE(box.text, QStringLiteral("Cannot open file \"%1\". %2")
                                .arg(missing, QString::fromLocal8Bit(strerror(ENOENT))));
         QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.title, QStringLiteral("HD DVD Tarnwell"));
         QCOMPARE(shownCommandStates(window), QList<bool>({true, false, true, true, false}));
 
         // The next command starts normally.

@@ -38,7 +38,7 @@ bool grab(const tarnwell::TfMain& window, const QString& path) {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("HD DVD Tarnwell"));
+    tarnwell::nameApplication();
     if (argc != 3) {
         std::fputs("usage: app_screenshot_tour SAMPLE_DISC_DIR OUTPUT_DIR\n", stderr);
         return 2;

@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,8 +18,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include "app/jpeg_image.h"
+#include "app/settings.h"
 #include "app/status_line.h"
 #include "window_test_support.h"
 
@@ -56,6 +59,15 @@ class WindowTest : public QObject {
         QCOMPARE((*w)->streamBox(SlotKind::Audio, 15)->text(), QStringLiteral("Audio stream"));
         QCOMPARE((*w)->streamBox(SlotKind::Subpicture, 3)->text(), QStringLiteral("Subpicture"));
         QVERIFY(!(*w)->acceptDrops());
+    }
+
+    void captionAndIconTitle() {
+        nameApplication();
+        auto w = startWindow();
+        // The platforms append a display name set apart from the application name to captions.
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+        QCOMPARE((*w)->windowHandle()->title(), QStringLiteral("Tarnwell 0.542"));
+        QCOMPARE((*w)->windowIconText(), QStringLiteral("HD DVD Tarnwell"));
     }
 
     void startUpStates() {
