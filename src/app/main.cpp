@@ -6,9 +6,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("HD DVD Tarnwell"));
-    QApplication::setOrganizationName(QString::fromLatin1(tarnwell::kOrganisation));
-    QApplication::setApplicationName(QString::fromLatin1(tarnwell::kApplication));
+    tarnwell::nameApplication();
 
     tarnwell::TfMain fMain;
     fMain.show();

@@ -2,19 +2,15 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
@@ -24,14 +20,16 @@
 #include <QWindow>
 #include <algorithm>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/browse_glyph.h"
 #include "app/jpeg_image.h"
-#include "app/ole_date.h"
 #include "app/settings.h"
 #include "app/status_line.h"
 #include "app/typing_limit.h"
 #include "app/ui_fonts.h"
+#include "app/ui_text.h"
 #include "engine/version.h"
 
 // Resources of a static library must be registered by name, outside any namespace.
@@ -45,24 +43,6 @@ static QByteArray logoJpegBytes() {
 namespace tarnwell {
 
 namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// A hint holds a short tooltip, then optionally "|" and a long hint that isn't shown.
-QString tooltipOf(const QString& hint) {
-    return hint.section(QLatin1Char('|'), 0, 0);
-}
-
-// Check box captions are shown as they are; "&" is not a shortcut marker.
-QString literalCaption(const std::string& caption) {
-    return qt(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-int kindIndex(SlotKind kind) {
-    return static_cast<int>(kind);
-}
 
 QString boxName(SlotKind kind, int n) {
     switch (kind) {
@@ -99,11 +79,9 @@ void placeOptionBox(QCheckBox* box, QRect design) {
 TfMain::TfMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("fMain"));
     setWindowTitle(QStringLiteral("Tarnwell ") + QString::fromLatin1(kVersion));
-    setWindowIconText(QStringLiteral("HD DVD Tarnwell"));
+    setWindowIconText(QString::fromLatin1(kApplicationTitle));
     setFont(controlFont());
 
-    commands_ =
-        std::make_unique<Commands>(static_cast<ReportSink&>(*this), static_cast<Host&>(*this));
     createControls();
     setTabOrder();
     bindCore();
@@ -115,115 +93,113 @@ TfMain::TfMain(QWidget* parent) : QWidget(parent) {
 }
 
 TfMain::~TfMain() {
-    commands_->playlist().removeObserver(this);
-    commands_->selection().removeObserver(this);
-    commands_->input().onFieldsChanged = nullptr;
+    commands_.input().onFieldsChanged = nullptr;
 }
 
 void TfMain::createControls() {
-    eEVOfile = named(new QLineEdit(this), "eEVOfile");
-    eEVOfile->setReadOnly(true);
-    eEVOfile->setToolTip(
+    ui_.eEVOfile = named(new QLineEdit(this), "eEVOfile");
+    ui_.eEVOfile->setReadOnly(true);
+    ui_.eEVOfile->setToolTip(
         tooltipOf(QStringLiteral("Drop here the source EVO file|You cannot write here directly")));
-    layout_.add(eEVOfile, {8, 8, 249, 21}, AnchorLeft | AnchorTop | AnchorRight);
+    layout_.add(ui_.eEVOfile, {8, 8, 249, 21}, AnchorLeft | AnchorTop | AnchorRight);
 
-    bbEVO = named(new QToolButton(this), "bbEVO");
-    bbEVO->setIcon(browseIcon());
-    bbEVO->setIconSize(QSize(16, 16));
-    bbEVO->setToolTip(QStringLiteral("Browse an EVO file"));
-    layout_.add(bbEVO, {263, 6, 25, 25}, AnchorTop | AnchorRight);
+    ui_.bbEVO = named(new QToolButton(this), "bbEVO");
+    ui_.bbEVO->setIcon(browseIcon());
+    ui_.bbEVO->setIconSize(QSize(16, 16));
+    ui_.bbEVO->setToolTip(QStringLiteral("Browse an EVO file"));
+    layout_.add(ui_.bbEVO, {263, 6, 25, 25}, AnchorTop | AnchorRight);
 
-    bCheck = named(new QPushButton(QStringLiteral("Read EVO"), this), "bCheck");
-    bCheck->setToolTip(QStringLiteral("Read the source EVO file to detect streams"));
-    layout_.add(bCheck, {294, 7, 60, 25}, AnchorTop | AnchorRight);
+    ui_.bCheck = named(new QPushButton(QStringLiteral("Read EVO"), this), "bCheck");
+    ui_.bCheck->setToolTip(QStringLiteral("Read the source EVO file to detect streams"));
+    layout_.add(ui_.bCheck, {294, 7, 60, 25}, AnchorTop | AnchorRight);
 
-    eXPLfile = named(new QLineEdit(this), "eXPLfile");
-    eXPLfile->setReadOnly(true);
-    eXPLfile->setToolTip(QStringLiteral("Drop here the VPLST000.XPL"));
-    layout_.add(eXPLfile, {8, 40, 249, 21}, AnchorLeft | AnchorTop | AnchorRight);
+    ui_.eXPLfile = named(new QLineEdit(this), "eXPLfile");
+    ui_.eXPLfile->setReadOnly(true);
+    ui_.eXPLfile->setToolTip(QStringLiteral("Drop here the VPLST000.XPL"));
+    layout_.add(ui_.eXPLfile, {8, 40, 249, 21}, AnchorLeft | AnchorTop | AnchorRight);
 
-    bbXPL = named(new QToolButton(this), "bbXPL");
-    bbXPL->setIcon(browseIcon());
-    bbXPL->setIconSize(QSize(16, 16));
-    bbXPL->setToolTip(QStringLiteral("Browse the HD DVD disc's VPLST000.XPL"));
-    layout_.add(bbXPL, {263, 38, 25, 25}, AnchorTop | AnchorRight);
+    ui_.bbXPL = named(new QToolButton(this), "bbXPL");
+    ui_.bbXPL->setIcon(browseIcon());
+    ui_.bbXPL->setIconSize(QSize(16, 16));
+    ui_.bbXPL->setToolTip(QStringLiteral("Browse the HD DVD disc's VPLST000.XPL"));
+    layout_.add(ui_.bbXPL, {263, 38, 25, 25}, AnchorTop | AnchorRight);
 
-    bReadXPL = named(new QPushButton(QStringLiteral("Read XPL"), this), "bReadXPL");
-    bReadXPL->setToolTip(QStringLiteral("Read the XPL file to detect stream infos"));
-    layout_.add(bReadXPL, {294, 38, 60, 25}, AnchorTop | AnchorRight);
+    ui_.bReadXPL = named(new QPushButton(QStringLiteral("Read XPL"), this), "bReadXPL");
+    ui_.bReadXPL->setToolTip(QStringLiteral("Read the XPL file to detect stream infos"));
+    layout_.add(ui_.bReadXPL, {294, 38, 60, 25}, AnchorTop | AnchorRight);
 
-    PageControl = named(new QTabWidget(this), "PageControl");
-    layout_.add(PageControl, {8, 69, 346, 219}, AnchorAll);
+    ui_.PageControl = named(new QTabWidget(this), "PageControl");
+    layout_.add(ui_.PageControl, {8, 69, 346, 219}, AnchorAll);
 
-    tsStatus = named(new QWidget(PageControl), "tsStatus");
-    mMessage = named(new QPlainTextEdit(tsStatus), "mMessage");
-    mMessage->setLineWrapMode(QPlainTextEdit::NoWrap);
-    mMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto* statusLayout = new QVBoxLayout(tsStatus);
+    ui_.tsStatus = named(new QWidget(ui_.PageControl), "tsStatus");
+    ui_.mMessage = named(new QPlainTextEdit(ui_.tsStatus), "mMessage");
+    ui_.mMessage->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ui_.mMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui_.mMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* statusLayout = new QVBoxLayout(ui_.tsStatus);
     statusLayout->setContentsMargins(0, 0, 0, 0);
-    statusLayout->addWidget(mMessage);
-    PageControl->addTab(tsStatus, QStringLiteral("Status"));
+    statusLayout->addWidget(ui_.mMessage);
+    ui_.PageControl->addTab(ui_.tsStatus, QStringLiteral("Status"));
 
-    tsVideo = named(new QWidget(PageControl), "tsVideo");
-    createStreamPage(tsVideo, SlotKind::Video);
-    PageControl->addTab(tsVideo, QStringLiteral("Video"));
-    tsAudio = named(new QWidget(PageControl), "tsAudio");
-    createStreamPage(tsAudio, SlotKind::Audio);
-    PageControl->addTab(tsAudio, QStringLiteral("Audio"));
-    tsSubpicture = named(new QWidget(PageControl), "tsSubpicture");
-    createStreamPage(tsSubpicture, SlotKind::Subpicture);
-    PageControl->addTab(tsSubpicture, QStringLiteral("Subpicture"));
+    ui_.tsVideo = named(new QWidget(ui_.PageControl), "tsVideo");
+    createStreamPage(ui_.tsVideo, SlotKind::Video);
+    ui_.PageControl->addTab(ui_.tsVideo, QStringLiteral("Video"));
+    ui_.tsAudio = named(new QWidget(ui_.PageControl), "tsAudio");
+    createStreamPage(ui_.tsAudio, SlotKind::Audio);
+    ui_.PageControl->addTab(ui_.tsAudio, QStringLiteral("Audio"));
+    ui_.tsSubpicture = named(new QWidget(ui_.PageControl), "tsSubpicture");
+    createStreamPage(ui_.tsSubpicture, SlotKind::Subpicture);
+    ui_.PageControl->addTab(ui_.tsSubpicture, QStringLiteral("Subpicture"));
     const QString pageHints[] = {QStringLiteral("Check the desired video stream"),
                                  QStringLiteral("Check the desired audio streams"),
                                  QStringLiteral("Check the desired subpicture streams")};
     for (int page = 1; page <= 3; ++page) {
-        PageControl->setTabToolTip(page, pageHints[page - 1]);
-        PageControl->widget(page)->setToolTip(pageHints[page - 1]);
+        ui_.PageControl->setTabToolTip(page, pageHints[page - 1]);
+        ui_.PageControl->widget(page)->setToolTip(pageHints[page - 1]);
     }
 
     createXplPage();
     createOptionsPage();
-    PageControl->setCurrentIndex(kStatusPage);
+    ui_.PageControl->setCurrentIndex(kStatusPage);
 
-    bDemux = named(new QPushButton(QStringLiteral("Demux"), this), "bDemux");
-    QFont bold = bDemux->font();
+    ui_.bDemux = named(new QPushButton(QStringLiteral("Demux"), this), "bDemux");
+    QFont bold = ui_.bDemux->font();
     bold.setBold(true);
-    bDemux->setFont(bold);
-    bDemux->setToolTip(QStringLiteral("Demux the source EVO to streams"));
-    layout_.add(bDemux, {8, 294, 60, 25}, AnchorLeft | AnchorBottom);
+    ui_.bDemux->setFont(bold);
+    ui_.bDemux->setToolTip(QStringLiteral("Demux the source EVO to streams"));
+    layout_.add(ui_.bDemux, {8, 294, 60, 25}, AnchorLeft | AnchorBottom);
 
-    bRebuild = named(new QPushButton(QStringLiteral("Rebuild"), this), "bRebuild");
-    layout_.add(bRebuild, {74, 294, 60, 25}, AnchorLeft | AnchorBottom);
+    ui_.bRebuild = named(new QPushButton(QStringLiteral("Rebuild"), this), "bRebuild");
+    layout_.add(ui_.bRebuild, {74, 294, 60, 25}, AnchorLeft | AnchorBottom);
 
-    imLogo = named(new QLabel(this), "imLogo");
-    imLogo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    imLogo->setPixmap(QPixmap::fromImage(decodeJpeg(logoJpegBytes())));
-    imLogo->setToolTip(QStringLiteral("HD DVD logo :-)"));
-    layout_.add(imLogo, {153, 292, 125, 31}, AnchorBottom);
+    ui_.imLogo = named(new QLabel(this), "imLogo");
+    ui_.imLogo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ui_.imLogo->setPixmap(QPixmap::fromImage(decodeJpeg(logoJpegBytes())));
+    ui_.imLogo->setToolTip(QStringLiteral("HD DVD logo :-)"));
+    layout_.add(ui_.imLogo, {153, 292, 125, 31}, AnchorBottom);
 
-    bCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "bCancel");
-    bCancel->setToolTip(QStringLiteral("You can stop the actual process"));
-    layout_.add(bCancel, {294, 294, 60, 25}, AnchorRight | AnchorBottom);
+    ui_.bCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "bCancel");
+    ui_.bCancel->setToolTip(QStringLiteral("You can stop the actual process"));
+    layout_.add(ui_.bCancel, {294, 294, 60, 25}, AnchorRight | AnchorBottom);
 
-    StatusBar = named(new StatusLine(this), "StatusBar");
-    StatusBar->setPanel(0, QStringLiteral(" Ready"), 40);
-    StatusBar->setPanel(1, QStringLiteral(" Select or drop an EVO file to demux"), 50);
-    StatusBar->setToolTip(QStringLiteral(" Select or drop an EVO file to demux"));
-    layout_.add(StatusBar,
+    ui_.StatusBar = named(new StatusLine(this), "StatusBar");
+    ui_.StatusBar->setPanel(0, QStringLiteral(" Ready"), 40);
+    ui_.StatusBar->setPanel(1, QStringLiteral(" Select or drop an EVO file to demux"), 50);
+    ui_.StatusBar->setToolTip(QStringLiteral(" Select or drop an EVO file to demux"));
+    layout_.add(ui_.StatusBar,
                 {0, kDesignClientHeight - kStatusBarHeight, kDesignClientWidth, kStatusBarHeight},
                 AnchorLeft | AnchorRight | AnchorBottom);
 
     // Drops land on the window itself, wherever they are let go.
     for (auto* child : findChildren<QWidget*>()) child->setAcceptDrops(false);
 
-    connect(bbEVO, &QToolButton::clicked, this, &TfMain::bbEVOClick);
-    connect(bCheck, &QPushButton::clicked, this, &TfMain::bCheckClick);
-    connect(bbXPL, &QToolButton::clicked, this, &TfMain::bbXPLClick);
-    connect(bReadXPL, &QPushButton::clicked, this, &TfMain::bReadXPLClick);
-    connect(bDemux, &QPushButton::clicked, this, &TfMain::bDemuxClick);
-    connect(bRebuild, &QPushButton::clicked, this, &TfMain::bRebuildClick);
-    connect(bCancel, &QPushButton::clicked, this, &TfMain::bCancelClick);
+    connect(ui_.bbEVO, &QToolButton::clicked, this, &TfMain::bbEVOClick);
+    connect(ui_.bCheck, &QPushButton::clicked, this, &TfMain::bCheckClick);
+    connect(ui_.bbXPL, &QToolButton::clicked, this, &TfMain::bbXPLClick);
+    connect(ui_.bReadXPL, &QPushButton::clicked, this, &TfMain::bReadXPLClick);
+    connect(ui_.bDemux, &QPushButton::clicked, this, &TfMain::bDemuxClick);
+    connect(ui_.bRebuild, &QPushButton::clicked, this, &TfMain::bRebuildClick);
+    connect(ui_.bCancel, &QPushButton::clicked, this, &TfMain::bCancelClick);
 
     odEVOfile.title = QStringLiteral("Choose the EVO file to demux");
     odEVOfile.filter = QStringLiteral("EVO files (*.EVO)");
@@ -238,321 +214,155 @@ void TfMain::createStreamPage(QWidget* page, SlotKind kind) {
         auto* box = new QCheckBox(page);
         box->setObjectName(boxName(kind, n));
         box->setGeometry(n < 8 ? 9 : 165, kBoxRowTops[n % 8], kBoxWidth, kBoxHeight);
-        streamBoxes_[kindIndex(kind)][n] = box;
-        connect(box, &QCheckBox::clicked, this, [this, kind, n] {
-            commands_->selection().click(kind, n);
-            // The model decides; the box shows what it holds.
-            showSlot(kind, n);
-        });
+        boxes_.attach(kind, n, box);
     }
 }
 
 void TfMain::createXplPage() {
-    tsXPL = named(new QWidget(PageControl), "tsXPL");
-    splXPL = named(new QSplitter(Qt::Horizontal, tsXPL), "splXPL");
-    splXPL->setChildrenCollapsible(false);
+    ui_.tsXPL = named(new QWidget(ui_.PageControl), "tsXPL");
+    ui_.splXPL = named(new QSplitter(Qt::Horizontal, ui_.tsXPL), "splXPL");
+    ui_.splXPL->setChildrenCollapsible(false);
 
-    tvXPL = named(new QTreeWidget(splXPL), "tvXPL");
-    tvXPL->setHeaderHidden(true);
-    tvXPL->setColumnCount(1);
-    tvXPL->setIndentation(19);
-    tvXPL->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    tvXPL->setToolTip(QStringLiteral("Infos from your XPL file"));
-    tvXPL->setMinimumWidth(kSplitterMinimum);
+    ui_.tvXPL = named(new QTreeWidget(ui_.splXPL), "tvXPL");
+    ui_.tvXPL->setHeaderHidden(true);
+    ui_.tvXPL->setColumnCount(1);
+    ui_.tvXPL->setIndentation(19);
+    ui_.tvXPL->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ui_.tvXPL->setToolTip(QStringLiteral("Infos from your XPL file"));
+    ui_.tvXPL->setMinimumWidth(kSplitterMinimum);
 
-    mXPL = named(new QPlainTextEdit(splXPL), "mXPL");
-    mXPL->setFont(monospaceFont());
-    mXPL->setReadOnly(true);
-    mXPL->setLineWrapMode(QPlainTextEdit::NoWrap);
-    mXPL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mXPL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mXPL->setToolTip(QStringLiteral("This is your XPL file (part of it)"));
-    mXPL->setMinimumWidth(kSplitterMinimum);
+    ui_.mXPL = named(new QPlainTextEdit(ui_.splXPL), "mXPL");
+    ui_.mXPL->setFont(monospaceFont());
+    ui_.mXPL->setReadOnly(true);
+    ui_.mXPL->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ui_.mXPL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui_.mXPL->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui_.mXPL->setToolTip(QStringLiteral("This is your XPL file (part of it)"));
+    ui_.mXPL->setMinimumWidth(kSplitterMinimum);
 
     // The tree keeps its width when the window is resized; the text view takes the rest.
-    splXPL->setStretchFactor(0, 0);
-    splXPL->setStretchFactor(1, 1);
-    connect(splXPL, &QSplitter::splitterMoved, this,
+    ui_.splXPL->setStretchFactor(0, 0);
+    ui_.splXPL->setStretchFactor(1, 1);
+    connect(ui_.splXPL, &QSplitter::splitterMoved, this,
             [this](int position, int) { pendingTreeWidth_ = position; });
 
-    auto* xplLayout = new QVBoxLayout(tsXPL);
+    auto* xplLayout = new QVBoxLayout(ui_.tsXPL);
     xplLayout->setContentsMargins(0, 0, 0, 0);
-    xplLayout->addWidget(splXPL);
-    PageControl->addTab(tsXPL, QStringLiteral("XPL"));
+    xplLayout->addWidget(ui_.splXPL);
+    ui_.PageControl->addTab(ui_.tsXPL, QStringLiteral("XPL"));
     setTreeWidth(kDesignTreeWidth);
 }
 
 void TfMain::createOptionsPage() {
-    tsOption = named(new QWidget(PageControl), "tsOption");
+    ui_.tsOption = named(new QWidget(ui_.PageControl), "tsOption");
 
-    gbFile = named(new QGroupBox(tsOption), "gbFile");
-    gbFile->setGeometry(3, 0, 320, 78);
-    lVideoExt = named(new QLabel(QStringLiteral("Extensions (video, audio, subtitle)"), gbFile),
-                      "lVideoExt");
-    lVideoExt->move(13, 19);
-    lVideoExt->adjustSize();
+    ui_.gbFile = named(new QGroupBox(ui_.tsOption), "gbFile");
+    ui_.gbFile->setGeometry(3, 0, 320, 78);
+    ui_.lVideoExt = named(
+        new QLabel(QStringLiteral("Extensions (video, audio, subtitle)"), ui_.gbFile), "lVideoExt");
+    ui_.lVideoExt->move(13, 19);
+    ui_.lVideoExt->adjustSize();
     const struct {
         QLineEdit** field;
         const char* name;
         int left;
         const char* text;
-    } extensions[] = {{&eVideoExt, "eVideoExt", 182, "mpv"},
-                      {&eAudioExt, "eAudioExt", 226, "mpa"},
-                      {&eSubExt, "eSubExt", 270, "sup"}};
+    } extensions[] = {{&ui_.eVideoExt, "eVideoExt", 182, "mpv"},
+                      {&ui_.eAudioExt, "eAudioExt", 226, "mpa"},
+                      {&ui_.eSubExt, "eSubExt", 270, "sup"}};
     for (const auto& extension : extensions) {
         auto* field =
-            named(new QLineEdit(QString::fromLatin1(extension.text), gbFile), extension.name);
+            named(new QLineEdit(QString::fromLatin1(extension.text), ui_.gbFile), extension.name);
         field->setGeometry(extension.left, 16, 38, 21);
         field->setValidator(new TypingLimit(field, 5));
         *extension.field = field;
     }
-    lWorkdir = named(new QLabel(QStringLiteral("Output folder"), gbFile), "lWorkdir");
-    lWorkdir->move(12, 48);
-    lWorkdir->adjustSize();
-    eWorkdir = named(new QLineEdit(gbFile), "eWorkdir");
-    eWorkdir->setGeometry(84, 45, 224, 21);
+    ui_.lWorkdir = named(new QLabel(QStringLiteral("Output folder"), ui_.gbFile), "lWorkdir");
+    ui_.lWorkdir->move(12, 48);
+    ui_.lWorkdir->adjustSize();
+    ui_.eWorkdir = named(new QLineEdit(ui_.gbFile), "eWorkdir");
+    ui_.eWorkdir->setGeometry(84, 45, 224, 21);
 
-    cbContinue =
-        named(new QCheckBox(QStringLiteral("Continue with second  EVO"), tsOption), "cbContinue");
-    cbContinue->setChecked(true);
-    cbContinue->setToolTip(QStringLiteral("Demux continues with e.g. FEATURE_2.EVO if it exists"));
-    placeOptionBox(cbContinue, {3, 84, 149, 17});
-    cbFastCheck =
-        named(new QCheckBox(QStringLiteral("Fast EVO checking"), tsOption), "cbFastCheck");
-    cbFastCheck->setChecked(true);
-    cbFastCheck->setToolTip(QStringLiteral("Read EVO checks only the first ~300 MB of the file"));
-    placeOptionBox(cbFastCheck, {3, 107, 112, 17});
-    cbCountFr = named(new QCheckBox(QStringLiteral("Count frames"), tsOption), "cbCountFr");
-    cbCountFr->setChecked(true);
-    placeOptionBox(cbCountFr, {3, 130, 91, 17});
+    ui_.cbContinue = named(new QCheckBox(QStringLiteral("Continue with second  EVO"), ui_.tsOption),
+                           "cbContinue");
+    ui_.cbContinue->setChecked(true);
+    ui_.cbContinue->setToolTip(
+        QStringLiteral("Demux continues with e.g. FEATURE_2.EVO if it exists"));
+    placeOptionBox(ui_.cbContinue, {3, 84, 149, 17});
+    ui_.cbFastCheck =
+        named(new QCheckBox(QStringLiteral("Fast EVO checking"), ui_.tsOption), "cbFastCheck");
+    ui_.cbFastCheck->setChecked(true);
+    ui_.cbFastCheck->setToolTip(
+        QStringLiteral("Read EVO checks only the first ~300 MB of the file"));
+    placeOptionBox(ui_.cbFastCheck, {3, 107, 112, 17});
+    ui_.cbCountFr = named(new QCheckBox(QStringLiteral("Count frames"), ui_.tsOption), "cbCountFr");
+    ui_.cbCountFr->setChecked(true);
+    placeOptionBox(ui_.cbCountFr, {3, 130, 91, 17});
 
-    PageControl->addTab(tsOption, QStringLiteral("Options"));
+    ui_.PageControl->addTab(ui_.tsOption, QStringLiteral("Options"));
 }
 
 void TfMain::setTabOrder() {
-    QWidget* order[] = {eEVOfile, bbEVO,       bCheck, eXPLfile, bbXPL,
-                        bReadXPL, PageControl, bDemux, bRebuild, bCancel};
+    QWidget* order[] = {ui_.eEVOfile, ui_.bbEVO,       ui_.bCheck, ui_.eXPLfile, ui_.bbXPL,
+                        ui_.bReadXPL, ui_.PageControl, ui_.bDemux, ui_.bRebuild, ui_.bCancel};
     for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
     for (auto kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture})
         for (int n = 1; n < StreamSelection::slotCount(kind); ++n)
             QWidget::setTabOrder(streamBox(kind, n - 1), streamBox(kind, n));
-    QWidget* options[] = {eVideoExt,  eAudioExt,   eSubExt,  eWorkdir,
-                          cbContinue, cbFastCheck, cbCountFr};
+    QWidget* options[] = {ui_.eVideoExt,  ui_.eAudioExt,   ui_.eSubExt,  ui_.eWorkdir,
+                          ui_.cbContinue, ui_.cbFastCheck, ui_.cbCountFr};
     for (std::size_t i = 1; i < std::size(options); ++i)
         QWidget::setTabOrder(options[i - 1], options[i]);
-    QWidget::setTabOrder(tvXPL, mXPL);
+    QWidget::setTabOrder(ui_.tvXPL, ui_.mXPL);
 }
 
 void TfMain::bindCore() {
-    commands_->selection().addObserver(this);
-    for (auto kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture})
-        for (int n = 0; n < StreamSelection::slotCount(kind); ++n) showSlot(kind, n);
-
-    commands_->playlist().addObserver(this);
-    treeChanged();
-    tagViewVisible(commands_->playlist().tagViewVisible);
-
-    commands_->input().onFieldsChanged = [this] { showInputFields(); };
-    applyCommandStates();
+    boxes_.bind();
+    playlistView_.bind(ui_.tvXPL, ui_.mXPL);
+    commands_.input().onFieldsChanged = [this] { showInputFields(); };
+    host_.applyCommandStates();
 }
 
-// --- Reporting ---------------------------------------------------------------------------------
-
-void TfMain::log(std::string_view text) {
-    // The first line goes into the empty document's first block; later ones start new lines.
-    if (!logStarted_ && mMessage->document()->isEmpty())
-        mMessage->setPlainText(qt(text));
-    else
-        mMessage->appendPlainText(qt(text));
-    logStarted_ = true;
-    auto* bar = mMessage->verticalScrollBar();
-    bar->setValue(bar->maximum());
-}
-
-void TfMain::slog(std::string_view text, std::uint8_t panel) {
-    if (panel > 1) return;
-    const QString shown = QLatin1Char(' ') + qt(text);
-    const int width = QFontMetrics(StatusBar->font()).horizontalAdvance(shown + QLatin1Char('a'));
-    StatusBar->setPanel(panel, shown, width);
-    if (panel == 1) StatusBar->setToolTip(qt(text));
-    StatusBar->repaint();
-}
-
-// --- Host ----------------------------------------------------------------------------------------
-
-void TfMain::processEvents() {
-    QCoreApplication::processEvents();
-    // A close asked for while a job runs stops it, whatever the job cleared since.
-    if (closePending_) commands_->state().CancelRequested = true;
-}
-
-void TfMain::repaint() {
-    QWidget::repaint();
-}
-
-void TfMain::setCommandEnabled(Command command, bool enabled) {
-    commandEnabled_[index(command)] = enabled;
-    applyCommandStates();
-}
-
-void TfMain::showPage(int page) {
-    PageControl->setCurrentIndex(page);
-}
-
-bool TfMain::isOptionChecked(Option option) const {
-    switch (option) {
-        case Option::Continue:
-            return cbContinue->isChecked();
-        case Option::FastCheck:
-            return cbFastCheck->isChecked();
-        case Option::CountFrames:
-            return cbCountFr->isChecked();
-    }
-    return false;
-}
-
-std::string TfMain::optionText(TextOption option) const {
-    switch (option) {
-        case TextOption::Workdir:
-            return eWorkdir->text().toStdString();
-        case TextOption::VideoExt:
-            return eVideoExt->text().toStdString();
-        case TextOption::AudioExt:
-            return eAudioExt->text().toStdString();
-        case TextOption::SubExt:
-            return eSubExt->text().toStdString();
-    }
-    return {};
-}
-
-bool TfMain::confirm(std::string_view question) {
-    if (confirmHook) return confirmHook(qt(question));
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), qt(question),
-                    QMessageBox::NoButton, this);
-    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
-}
-
-double TfMain::now() const {
-    return oleDateNow();
-}
-
-// --- Commands ------------------------------------------------------------------------------------
-
-QPushButton* TfMain::commandButton(Command command) const {
-    switch (command) {
-        case Command::ReadEvo:
-            return bCheck;
-        case Command::Demux:
-            return bDemux;
-        case Command::ReadXpl:
-            return bReadXPL;
-        case Command::Rebuild:
-            return bRebuild;
-        case Command::Cancel:
-            return bCancel;
-    }
-    return nullptr;
-}
-
-void TfMain::applyCommandStates() {
-    // While a job runs only Cancel may act; the others show disabled and get their own state
-    // back when the job ends.
-    for (int c = 0; c < kCommandCount; ++c) {
-        const auto command = static_cast<Command>(c);
-        const bool usable = !jobActive_ || command == Command::Cancel;
-        commandButton(command)->setEnabled(commandEnabled_[c] && usable);
-    }
-}
-
-template <typename Job>
-void TfMain::runJob(Command own, Job&& job) {
-    if (commands_->jobRunning()) return;  // a second job is refused
-    jobActive_ = true;
-    applyCommandStates();
-    bool failed = false;
-    QString error;
-    try {
-        job();
-    } catch (const std::exception& e) {
-        failed = true;
-        error = QString::fromUtf8(e.what());
-    }
-    jobActive_ = false;
-    if (failed) restoreAfterError(own);
-    applyCommandStates();
-    if (failed) showError(error);
-    if (closePending_) {
-        closePending_ = false;
-        close();
-    }
-}
-
-void TfMain::restoreAfterError(Command own) {
-    // The job's guarded block closed its files; give the user the buttons back.
-    auto& input = commands_->input();
-    switch (own) {
-        case Command::ReadEvo:
-            commandEnabled_[index(own)] = !input.evoField().empty();
-            break;
-        case Command::ReadXpl:
-            commandEnabled_[index(own)] = !input.XPLname.empty();
-            break;
-        default:
-            commandEnabled_[index(own)] = true;
-            break;
-    }
-    commandEnabled_[index(Command::Cancel)] = false;
-    commands_->playlist().setTagViewVisible(true);
-}
-
-void TfMain::showError(const QString& text) {
-    if (errorHook) {
-        errorHook(text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, QString(), text, QMessageBox::Ok, this);
-    box.exec();
+void TfMain::showInputFields() {
+    const auto& input = commands_.input();
+    ui_.eEVOfile->setText(qt(input.evoField()));
+    ui_.eXPLfile->setText(qt(input.xplField()));
 }
 
 void TfMain::bCheckClick() {
-    runJob(Command::ReadEvo, [this] { commands_->bCheckClick(); });
+    jobs_.run(Command::ReadEvo);
 }
 
 void TfMain::bDemuxClick() {
-    runJob(Command::Demux, [this] { commands_->bDemuxClick(); });
+    jobs_.run(Command::Demux);
 }
 
 void TfMain::bReadXPLClick() {
-    runJob(Command::ReadXpl, [this] { commands_->bReadXPLClick(); });
+    jobs_.run(Command::ReadXpl);
 }
 
 void TfMain::bRebuildClick() {
-    runJob(Command::Rebuild, [this] { commands_->bRebuildClick(); });
+    jobs_.run(Command::Rebuild);
 }
 
 void TfMain::bCancelClick() {
-    commands_->bCancelClick();
+    commands_.bCancelClick();
 }
 
 void TfMain::bbEVOClick() {
-    auto& input = commands_->input();
+    auto& input = commands_.input();
     odEVOfile.initialDir = qt(input.EVOdir);
     // Chosen or cancelled, the field gets the dialog's file name.
     odEVOfile.execute(this);
-    input.chooseEvo(odEVOfile.fileName.toStdString(), *this);
+    input.chooseEvo(odEVOfile.fileName.toStdString(), host_);
 }
 
 void TfMain::bbXPLClick() {
-    auto& input = commands_->input();
+    auto& input = commands_.input();
     odXPL.initialDir = qt(input.XPLdir);
     odXPL.fileName = qt(input.xplDialogFileName);
     if (odXPL.execute(this)) input.xplDialogFileName = odXPL.fileName.toStdString();
-    input.chooseXpl(odXPL.fileName.toStdString(), *this);
+    input.chooseXpl(odXPL.fileName.toStdString(), host_);
 }
 
 void TfMain::WMDropFiles(const QStringList& files) {
@@ -560,76 +370,7 @@ void TfMain::WMDropFiles(const QStringList& files) {
     std::vector<std::string> paths;
     paths.reserve(static_cast<std::size_t>(files.size()));
     for (const auto& file : files) paths.push_back(file.toStdString());
-    commands_->input().dropFiles(paths, *this);
-}
-
-void TfMain::showInputFields() {
-    const auto& input = commands_->input();
-    eEVOfile->setText(qt(input.evoField()));
-    eXPLfile->setText(qt(input.xplField()));
-}
-
-// --- Views of the core's models ------------------------------------------------------------------
-
-QCheckBox* TfMain::streamBox(SlotKind kind, int n) const {
-    if (n < 0 || n >= StreamSelection::slotCount(kind)) return nullptr;
-    return streamBoxes_[kindIndex(kind)][n];
-}
-
-void TfMain::slotChanged(SlotKind kind, int n, SlotField) {
-    showSlot(kind, n);
-}
-
-void TfMain::showSlot(SlotKind kind, int n) {
-    QCheckBox* box = streamBox(kind, n);
-    if (!box) return;
-    const SelectionSlot& slot = commands_->selection().slot(kind, n);
-    box->setEnabled(slot.Enabled);
-    box->setChecked(slot.Checked);
-    box->setText(literalCaption(slot.Caption));
-    box->setToolTip(tooltipOf(qt(slot.Hint)));
-}
-
-void TfMain::tagLinesCleared() {
-    pendingTagLines_.clear();
-    mXPL->clear();
-}
-
-void TfMain::tagLineAdded(const std::string& line) {
-    // While the view is hidden the lines are gathered and shown in one go.
-    if (mXPL->isHidden())
-        pendingTagLines_ << qt(line);
-    else
-        mXPL->appendPlainText(qt(line));
-}
-
-void TfMain::tagViewVisible(bool visible) {
-    if (visible && !pendingTagLines_.isEmpty()) {
-        const QString lines = pendingTagLines_.join(QLatin1Char('\n'));
-        pendingTagLines_.clear();
-        // A view filled anew starts at the top.
-        if (mXPL->document()->isEmpty())
-            mXPL->setPlainText(lines);
-        else
-            mXPL->appendPlainText(lines);
-    }
-    mXPL->setVisible(visible);
-}
-
-void TfMain::treeChanged() {
-    tvXPL->clear();
-    std::function<void(QTreeWidgetItem*, const TreeNode&)> addChildren = [&](QTreeWidgetItem* item,
-                                                                             const TreeNode& node) {
-        for (const auto& child : node.children) {
-            auto* childItem = new QTreeWidgetItem(item, QStringList(qt(child.text)));
-            addChildren(childItem, child);
-        }
-    };
-    for (const auto& node : commands_->playlist().tree) {
-        auto* item = new QTreeWidgetItem(tvXPL, QStringList(qt(node.text)));
-        addChildren(item, node);
-    }
-    tvXPL->expandAll();
+    commands_.input().dropFiles(paths, host_);
 }
 
 // --- Window events -------------------------------------------------------------------------------
@@ -659,17 +400,14 @@ void TfMain::FormActivate() {
     activated_ = true;
     try {
         tarnwell::RegRead(*this);
-        commands_->selection().Resetcbs();
+        commands_.selection().Resetcbs();
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()));
+        jobs_.showError(QString::fromUtf8(e.what()));
     }
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {
-    if (commands_->jobRunning()) {
-        // The job stops at its next block and closes its files; the close follows then.
-        closePending_ = true;
-        commands_->state().CancelRequested = true;
+    if (jobs_.holdClose()) {
         event->ignore();
         return;
     }
@@ -681,7 +419,7 @@ void TfMain::FormClose() {
     try {
         tarnwell::RegWrite(*this);
     } catch (const std::exception& e) {
-        showError(QString::fromUtf8(e.what()));
+        jobs_.showError(QString::fromUtf8(e.what()));
     }
 }
 
@@ -701,7 +439,7 @@ int TfMain::logoLeft(int outerWidth) {
 
 void TfMain::FormResize() {
     layout_.apply(size());
-    imLogo->move(logoLeft(outerWidth()), imLogo->y());
+    ui_.imLogo->move(logoLeft(outerWidth()), ui_.imLogo->y());
     updateMinimumSize();
 }
 
@@ -763,14 +501,14 @@ void TfMain::updateMinimumSize() {
 }
 
 int TfMain::treeWidth() const {
-    const QList<int> sizes = splXPL->sizes();
-    return splXPL->isVisible() && !sizes.isEmpty() ? sizes.front() : pendingTreeWidth_;
+    const QList<int> sizes = ui_.splXPL->sizes();
+    return ui_.splXPL->isVisible() && !sizes.isEmpty() ? sizes.front() : pendingTreeWidth_;
 }
 
 void TfMain::setTreeWidth(int width) {
     pendingTreeWidth_ = std::max(width, kSplitterMinimum);
-    const int total = std::max(splXPL->width(), pendingTreeWidth_ + kSplitterMinimum);
-    splXPL->setSizes({pendingTreeWidth_, total - pendingTreeWidth_});
+    const int total = std::max(ui_.splXPL->width(), pendingTreeWidth_ + kSplitterMinimum);
+    ui_.splXPL->setSizes({pendingTreeWidth_, total - pendingTreeWidth_});
 }
 
 }  // namespace tarnwell

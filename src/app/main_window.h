@@ -1,39 +1,24 @@
 #pragma once
-// The main window `fMain`: every control of the program, a thin view over `Commands`. It is the
-// core's report sink (message log and status line) and its host (event processing, repaint,
-// command buttons, tab page, options, the Cancel question, the clock), mirrors the stream
-// selection and the playlist views, and turns clicks, drops and dialogs into commands.
+// The main window `fMain`: every control of the program, laid out as designed, a thin view over
+// `Commands`. It turns clicks, drops and dialogs into commands and handles the window events;
+// the core reports to it and asks it things through `WindowHost`, its jobs run through
+// `JobRunner`, and the stream boxes and the XPL tab follow their models.
 
 #include <QMargins>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <array>
-#include <functional>
-#include <memory>
 
 #include "app/design_layout.h"
+#include "app/job_runner.h"
+#include "app/main_controls.h"
 #include "app/open_file_dialog.h"
-#include "engine/report_sink.h"
+#include "app/playlist_view.h"
+#include "app/stream_boxes.h"
+#include "app/window_host.h"
 #include "jobs/commands.h"
-#include "jobs/host.h"
-#include "playlist/playlist_state.h"
-#include "selection/stream_selection.h"
-
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
-class QSplitter;
-class QTabWidget;
-class QToolButton;
-class QTreeWidget;
 
 namespace tarnwell {
-
-class StatusLine;
 
 inline constexpr int kDesignClientWidth = 362;
 inline constexpr int kDesignClientHeight = 346;
@@ -41,31 +26,16 @@ inline constexpr int kMinimumOuterWidth = 370;
 inline constexpr int kMinimumOuterHeight = 380;
 inline constexpr int kDesignTreeWidth = 96;
 
-class TfMain : public QWidget,
-               public ReportSink,
-               public Host,
-               private SelectionObserver,
-               private PlaylistObserver {
+class TfMain : public QWidget {
     Q_OBJECT
   public:
     explicit TfMain(QWidget* parent = nullptr);
     ~TfMain() override;
 
-    Commands& commands() { return *commands_; }
-
-    // ReportSink: the message log and the status line.
-    void log(std::string_view text) override;
-    void slog(std::string_view text, std::uint8_t panel) override;
-
-    // Host.
-    void processEvents() override;
-    void repaint() override;
-    void setCommandEnabled(Command command, bool enabled) override;
-    void showPage(int index) override;
-    bool isOptionChecked(Option option) const override;
-    std::string optionText(TextOption option) const override;
-    bool confirm(std::string_view question) override;
-    double now() const override;
+    Commands& commands() { return commands_; }
+    // The core's report sink and host over this window's controls.
+    WindowHost& host() { return host_; }
+    JobRunner& jobs() { return jobs_; }
 
     // Command handlers.
     void bCheckClick();
@@ -97,52 +67,11 @@ class TfMain : public QWidget,
     void setTreeWidth(int width);
 
     // The stream check box of a slot.
-    QCheckBox* streamBox(SlotKind kind, int n) const;
-    // The logical enabled state the core last set, whatever the button shows during a job.
-    bool commandEnabled(Command command) const { return commandEnabled_[index(command)]; }
-    QPushButton* commandButton(Command command) const;
-
-    // Replace the modal boxes in tests: the Cancel question (true for Yes) and the error box.
-    std::function<bool(const QString&)> confirmHook;
-    std::function<void(const QString&)> errorHook;
+    QCheckBox* streamBox(SlotKind kind, int n) const { return boxes_.box(kind, n); }
 
     // The two open-file dialogs.
     OpenFileDialog odEVOfile;
     OpenFileDialog odXPL;
-
-    // Controls, named as in the design.
-    QLineEdit* eEVOfile;
-    QToolButton* bbEVO;
-    QPushButton* bCheck;
-    QLineEdit* eXPLfile;
-    QToolButton* bbXPL;
-    QPushButton* bReadXPL;
-    QTabWidget* PageControl;
-    QWidget* tsStatus;
-    QPlainTextEdit* mMessage;
-    QWidget* tsVideo;
-    QWidget* tsAudio;
-    QWidget* tsSubpicture;
-    QWidget* tsXPL;
-    QSplitter* splXPL;
-    QTreeWidget* tvXPL;
-    QPlainTextEdit* mXPL;
-    QWidget* tsOption;
-    QGroupBox* gbFile;
-    QLabel* lVideoExt;
-    QLineEdit* eVideoExt;
-    QLineEdit* eAudioExt;
-    QLineEdit* eSubExt;
-    QLabel* lWorkdir;
-    QLineEdit* eWorkdir;
-    QCheckBox* cbContinue;
-    QCheckBox* cbFastCheck;
-    QCheckBox* cbCountFr;
-    QPushButton* bDemux;
-    QPushButton* bRebuild;
-    QLabel* imLogo;
-    QPushButton* bCancel;
-    StatusLine* StatusBar;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -155,7 +84,9 @@ class TfMain : public QWidget,
     void dropEvent(QDropEvent* event) override;
 
   private:
-    static constexpr int index(Command command) { return static_cast<int>(command); }
+    // The settings read and write the option controls and the geometry.
+    friend void RegRead(TfMain& form);
+    friend void RegWrite(TfMain& form);
 
     void createControls();
     void createStreamPage(QWidget* page, SlotKind kind);
@@ -163,35 +94,21 @@ class TfMain : public QWidget,
     void createOptionsPage();
     void setTabOrder();
     void bindCore();
-
-    // SelectionObserver: the check boxes follow their slots.
-    void slotChanged(SlotKind kind, int n, SlotField field) override;
-    void showSlot(SlotKind kind, int n);
-    // PlaylistObserver: the tag view and the tree follow the playlist state.
-    void tagLinesCleared() override;
-    void tagLineAdded(const std::string& line) override;
-    void tagViewVisible(bool visible) override;
-    void treeChanged() override;
-
     void showInputFields();
-    void applyCommandStates();
-    template <typename Job>
-    void runJob(Command own, Job&& job);
-    void restoreAfterError(Command own);
-    void showError(const QString& text);
     void updateMinimumSize();
 
-    std::unique_ptr<Commands> commands_;
+    // Declared in the order they are built: the controls the host reads, the host the
+    // commands report to, then what drives and follows the commands.
+    MainControls ui_;
+    WindowHost host_{*this, ui_};
+    Commands commands_{host_, host_};
+    JobRunner jobs_{*this, commands_, host_};
+    StreamBoxes boxes_{commands_.selection()};
+    PlaylistView playlistView_{commands_.playlist()};
     DesignLayout layout_{QSize(kDesignClientWidth, kDesignClientHeight)};
-    std::array<bool, kCommandCount> commandEnabled_{false, false, false, true, false};
-    std::array<std::array<QCheckBox*, 16>, 3> streamBoxes_{};
-    bool jobActive_ = false;
-    bool closePending_ = false;
     bool shown_ = false;
     bool activated_ = false;
-    bool logStarted_ = false;
     int pendingTreeWidth_ = kDesignTreeWidth;
-    QStringList pendingTagLines_;
 };
 
 }  // namespace tarnwell

@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMetaType>
 #include <QSettings>
@@ -136,6 +137,11 @@ void store(QSettings& settings, const QString& name, const QVariant& value) {
 
 }  // namespace
 
+void nameApplication() {
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kOrganisation));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kApplication));
+}
+
 QStringList settingNames() {
     return {"WindowState", "Top",       "Left",        "Width",   "Height", "TreeWidth",
             "AudioExt",    "VideoExt",  "SubExt",      "Workdir", "EVOdir", "XPLdir",
@@ -152,15 +158,15 @@ void RegRead(TfMain& form) {
     if (auto left = readInteger(settings, "Left")) form.move(*left, form.pos().y());
     if (auto state = readInteger(settings, "WindowState")) applyWindowState(form, *state);
     if (auto treeWidth = readInteger(settings, "TreeWidth")) form.setTreeWidth(*treeWidth);
-    if (auto text = readText(settings, "AudioExt")) form.eAudioExt->setText(*text);
-    if (auto text = readText(settings, "VideoExt")) form.eVideoExt->setText(*text);
-    if (auto text = readText(settings, "SubExt")) form.eSubExt->setText(*text);
-    if (auto text = readText(settings, "Workdir")) form.eWorkdir->setText(*text);
+    if (auto text = readText(settings, "AudioExt")) form.ui_.eAudioExt->setText(*text);
+    if (auto text = readText(settings, "VideoExt")) form.ui_.eVideoExt->setText(*text);
+    if (auto text = readText(settings, "SubExt")) form.ui_.eSubExt->setText(*text);
+    if (auto text = readText(settings, "Workdir")) form.ui_.eWorkdir->setText(*text);
     if (auto text = readText(settings, "EVOdir")) input.EVOdir = text->toStdString();
     if (auto text = readText(settings, "XPLdir")) input.XPLdir = text->toStdString();
-    if (auto flag = readFlag(settings, "Continue")) form.cbContinue->setChecked(*flag);
-    if (auto flag = readFlag(settings, "FastCheck")) form.cbFastCheck->setChecked(*flag);
-    if (auto flag = readFlag(settings, "CountFrames")) form.cbCountFr->setChecked(*flag);
+    if (auto flag = readFlag(settings, "Continue")) form.ui_.cbContinue->setChecked(*flag);
+    if (auto flag = readFlag(settings, "FastCheck")) form.ui_.cbFastCheck->setChecked(*flag);
+    if (auto flag = readFlag(settings, "CountFrames")) form.ui_.cbCountFr->setChecked(*flag);
 }
 
 void RegWrite(TfMain& form) {
@@ -176,15 +182,15 @@ void RegWrite(TfMain& form) {
         store(settings, "Height", form.outerHeight());
     }
     store(settings, "TreeWidth", form.treeWidth());
-    store(settings, "AudioExt", form.eAudioExt->text());
-    store(settings, "VideoExt", form.eVideoExt->text());
-    store(settings, "SubExt", form.eSubExt->text());
-    store(settings, "Workdir", form.eWorkdir->text());
+    store(settings, "AudioExt", form.ui_.eAudioExt->text());
+    store(settings, "VideoExt", form.ui_.eVideoExt->text());
+    store(settings, "SubExt", form.ui_.eSubExt->text());
+    store(settings, "Workdir", form.ui_.eWorkdir->text());
     store(settings, "EVOdir", QString::fromStdString(input.EVOdir));
     store(settings, "XPLdir", QString::fromStdString(input.XPLdir));
-    store(settings, "Continue", form.cbContinue->isChecked() ? 1 : 0);
-    store(settings, "FastCheck", form.cbFastCheck->isChecked() ? 1 : 0);
-    store(settings, "CountFrames", form.cbCountFr->isChecked() ? 1 : 0);
+    store(settings, "Continue", form.ui_.cbContinue->isChecked() ? 1 : 0);
+    store(settings, "FastCheck", form.ui_.cbFastCheck->isChecked() ? 1 : 0);
+    store(settings, "CountFrames", form.ui_.cbCountFr->isChecked() ? 1 : 0);
     if (!settings.contains("Install")) store(settings, "Install", oleDateBytes(oleDateNow()));
 }
 

@@ -31,6 +31,10 @@ class SettingsError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Gives the application the names the settings store goes by. It sets no display name: the
+// platforms would append one to every window caption.
+void nameApplication();
+
 // The value names in the order RegWrite stores them.
 QStringList settingNames();
 

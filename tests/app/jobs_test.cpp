@@ -24,7 +24,7 @@ using namespace tarnwell::testing;
 namespace {
 
 QStringList logLines(const TfMain& window) {
-    return window.mMessage->toPlainText().split(QLatin1Char('\n'));
+    return controlsOf(window).mMessage->toPlainText().split(QLatin1Char('\n'));
 }
 
 // Runs `action` once at every progress step of a running job, from the event processing the
@@ -34,7 +34,7 @@ class AtEachProgressStep : public QObject {
     AtEachProgressStep(TfMain& window, std::function<void(int step)> action)
         : window_(window), action_(std::move(action)) {
         connect(&timer_, &QTimer::timeout, this, [this] {
-            const QString progress = window_.StatusBar->panelText(1);
+            const QString progress = controlsOf(window_).StatusBar->panelText(1);
             if (!window_.commands().jobRunning() || progress == last_) return;
             last_ = progress;
             action_(steps++);
@@ -77,17 +77,18 @@ class JobsTest : public QObject {
     void readEvoFillsTheBoxes() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        window.PageControl->setCurrentWidget(window.tsOption);
+        ui.PageControl->setCurrentWidget(ui.tsOption);
         QList<QList<bool>> statesDuringTheJob;
         AtEachProgressStep watch(window,
                                  [&](int) { statesDuringTheJob << shownCommandStates(window); });
-        window.bCheck->click();
+        ui.bCheck->click();
         QCOMPARE(w->errors, QStringList());
 
         // Only Cancel can act while the job runs.
         QCOMPARE(statesDuringTheJob, QList<QList<bool>>({{false, false, false, false, true}}));
-        QCOMPARE(window.PageControl->currentWidget(), window.tsStatus);
+        QCOMPARE(ui.PageControl->currentWidget(), ui.tsStatus);
         const struct {
             SlotKind kind;
             int n;
@@ -111,28 +112,29 @@ class JobsTest : public QObject {
         QCOMPARE(lines.front(), QStringLiteral("Opening file FEATURE_1.EVO"));
         QVERIFY(lines.contains(QStringLiteral("Done.")));
         QVERIFY(lines.back().endsWith(QStringLiteral(" frames count in video stream 0.")));
-        QCOMPARE(window.StatusBar->panelText(0), QStringLiteral(" Ready"));
-        QCOMPARE(window.StatusBar->panelText(1), QStringLiteral(" "));
+        QCOMPARE(ui.StatusBar->panelText(0), QStringLiteral(" Ready"));
+        QCOMPARE(ui.StatusBar->panelText(1), QStringLiteral(" "));
 
         // Unticking every found stream disables Demux, the last one doing it.
-        window.PageControl->setCurrentWidget(window.tsAudio);
+        ui.PageControl->setCurrentWidget(ui.tsAudio);
         for (const auto& f : found) {
-            QVERIFY(window.bDemux->isEnabled());
+            QVERIFY(ui.bDemux->isEnabled());
             window.streamBox(f.kind, f.n)->click();
         }
-        QVERIFY(!window.bDemux->isEnabled());
+        QVERIFY(!ui.bDemux->isEnabled());
         window.streamBox(SlotKind::Audio, 1)->click();
-        QVERIFY(window.bDemux->isEnabled());
+        QVERIFY(ui.bDemux->isEnabled());
     }
 
     void demuxWritesTheFiles() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        window.bCheck->click();
+        ui.bCheck->click();
         window.streamBox(SlotKind::Subpicture, 1)->click();
-        window.eWorkdir->setText(out_->path() + "/");
-        window.bDemux->click();
+        ui.eWorkdir->setText(out_->path() + "/");
+        ui.bDemux->click();
         QCOMPARE(w->errors, QStringList());
 
         QStringList files = QDir(out_->path()).entryList(QDir::Files);
@@ -155,9 +157,10 @@ class JobsTest : public QObject {
     void cancelDuringReadAsksNothing() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        AtEachProgressStep cancel(window, [&](int) { window.bCancel->click(); });
-        window.bCheck->click();
+        AtEachProgressStep cancel(window, [&](int) { ui.bCancel->click(); });
+        ui.bCheck->click();
         QCOMPARE(cancel.steps, 1);
         QVERIFY(w->questions.isEmpty());
         const QStringList lines = logLines(window);
@@ -170,16 +173,17 @@ class JobsTest : public QObject {
     void cancelDuringDemuxAsksFirst() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        window.bCheck->click();
-        window.eWorkdir->setText(out_->path() + "/");
+        ui.bCheck->click();
+        ui.eWorkdir->setText(out_->path() + "/");
         // First question answered No: the demux goes on into the second file; then Yes.
-        window.confirmHook = [&](const QString& question) {
+        window.host().confirmHook = [&](const QString& question) {
             w->questions << question;
             return w->questions.size() == 2;
         };
-        AtEachProgressStep cancel(window, [&](int) { window.bCancel->click(); });
-        window.bDemux->click();
+        AtEachProgressStep cancel(window, [&](int) { ui.bCancel->click(); });
+        ui.bDemux->click();
         QCOMPARE(w->questions,
                  QStringList({"Are you sure to stop demuxing?", "Are you sure to stop demuxing?"}));
         const QStringList lines = logLines(window);
@@ -194,17 +198,18 @@ class JobsTest : public QObject {
     void secondJobIsRefusedWhileOneRuns() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        window.bCheck->click();
+        ui.bCheck->click();
         const int linesAfterRead = logLines(window).size();
-        window.eWorkdir->setText(out_->path() + "/");
+        ui.eWorkdir->setText(out_->path() + "/");
         // A second Read EVO started from the event processing of a Demux does nothing.
         AtEachProgressStep second(window, [&](int) {
             window.bCheckClick();
             window.bReadXPLClick();
             window.bRebuildClick();
         });
-        window.bDemux->click();
+        ui.bDemux->click();
         QVERIFY(second.steps >= 1);
         QCOMPARE(w->errors, QStringList());
         const QStringList lines = logLines(window).mid(linesAfterRead);
@@ -218,32 +223,35 @@ class JobsTest : public QObject {
     void errorInACommandLeavesTheWindowUsable() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         const QString missing = disc_.path() + "/HVDVD_TS/MISSING.EVO";
         QVERIFY(dropFiles(window, {missing}));
-        window.errorHook = nullptr;
+        window.jobs().errorHook = nullptr;
         ModalBoxAnswer box(QStringLiteral("OK"));
-        window.bCheck->click();
+        ui.bCheck->click();
         QVERIFY(box.answered);
         QCOMPARE(box.text, QStringLiteral("Cannot open file \"%1\". %2")
                                .arg(missing, QString::fromLocal8Bit(strerror(ENOENT))));
         QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.title, QStringLiteral("HD DVD Tarnwell"));
         QCOMPARE(shownCommandStates(window), QList<bool>({true, false, true, true, false}));
 
         // The next command starts normally.
         QVERIFY(dropFiles(window, {feature1_}));
-        window.errorHook = [&](const QString& text) { w->errors << text; };
-        window.bCheck->click();
+        window.jobs().errorHook = [&](const QString& text) { w->errors << text; };
+        ui.bCheck->click();
         QCOMPARE(w->errors, QStringList());
-        QVERIFY(window.bDemux->isEnabled());
+        QVERIFY(ui.bDemux->isEnabled());
     }
 
     void demuxErrorRestoresItsButton() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        window.bCheck->click();
-        window.eWorkdir->setText(out_->path() + "/no such folder/");
-        window.bDemux->click();
+        ui.bCheck->click();
+        ui.eWorkdir->setText(out_->path() + "/no such folder/");
+        ui.bDemux->click();
         QCOMPARE(w->errors.size(), 1);
         QVERIFY(w->errors.front().startsWith(QStringLiteral("Cannot create file \"")));
         QCOMPARE(shownCommandStates(window), QList<bool>({true, true, true, true, false}));
@@ -253,12 +261,13 @@ class JobsTest : public QObject {
     void closingWhileAJobRuns() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        window.bCheck->click();
-        window.eWorkdir->setText(out_->path() + "/");
+        ui.bCheck->click();
+        ui.eWorkdir->setText(out_->path() + "/");
         bool closedAtOnce = true;
         AtEachProgressStep closer(window, [&](int) { closedAtOnce = window.close(); });
-        window.bDemux->click();
+        ui.bDemux->click();
         // The close waited for the job, which stopped without a question and closed its files.
         QVERIFY(!closedAtOnce);
         QCOMPARE(closer.steps, 1);
@@ -273,14 +282,15 @@ class JobsTest : public QObject {
     void rebuildThroughTheWindow() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        window.bCheck->click();
+        ui.bCheck->click();
         window.streamBox(SlotKind::Subpicture, 1)->click();
-        window.eWorkdir->setText(out_->path());
-        window.PageControl->setCurrentWidget(window.tsOption);
-        window.bRebuild->click();
+        ui.eWorkdir->setText(out_->path());
+        ui.PageControl->setCurrentWidget(ui.tsOption);
+        ui.bRebuild->click();
         QCOMPARE(w->errors, QStringList());
-        QCOMPARE(window.PageControl->currentWidget(), window.tsStatus);
+        QCOMPARE(ui.PageControl->currentWidget(), ui.tsStatus);
         const QFileInfo rebuilt(out_->path() + "/FEATURE_1_2.rebuilt.EVO");
         QVERIFY(rebuilt.size() > QFileInfo(feature1_).size());
         const QStringList lines = logLines(window);
@@ -293,11 +303,12 @@ class JobsTest : public QObject {
     void cancelDuringRebuildAsksFirst() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {feature1_}));
-        window.eWorkdir->setText(out_->path() + "/");
+        ui.eWorkdir->setText(out_->path() + "/");
         w->answer = true;
-        AtEachProgressStep cancel(window, [&](int) { window.bCancel->click(); });
-        window.bRebuild->click();
+        AtEachProgressStep cancel(window, [&](int) { ui.bCancel->click(); });
+        ui.bRebuild->click();
         QCOMPARE(w->questions, QStringList({"Are you sure to stop demuxing?"}));
         const QStringList lines = logLines(window);
         QVERIFY(!lines.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
@@ -309,8 +320,9 @@ class JobsTest : public QObject {
     void rebuildWithoutAnInputGetsItsButtonBack() {
         auto w = startWindow();
         TfMain& window = **w;
-        QVERIFY(window.bRebuild->isEnabled());
-        window.bRebuild->click();
+        const MainControls& ui = w->ui;
+        QVERIFY(ui.bRebuild->isEnabled());
+        ui.bRebuild->click();
         QCOMPARE(w->errors.size(), 1);
         QVERIFY(w->errors.front().startsWith(QStringLiteral("Cannot open file \"")));
         QCOMPARE(shownCommandStates(window), QList<bool>({false, false, false, true, false}));

@@ -31,7 +31,7 @@ QStringList treeTexts(const QTreeWidget* tree) {
 }
 
 QStringList logLines(const TfMain& window) {
-    return window.mMessage->toPlainText().split(QLatin1Char('\n'));
+    return controlsOf(window).mMessage->toPlainText().split(QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -56,15 +56,16 @@ class ReadXplTest : public QObject {
         writePlaylist(playlist);
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {disc_->path() + "/HVDVD_TS/FEATURE_1.EVO"}));
-        QCOMPARE(window.eXPLfile->text(), disc_->path() + "/ADV_OBJ/VPLST000.XPL");
-        QVERIFY(window.bReadXPL->isEnabled());
+        QCOMPARE(ui.eXPLfile->text(), disc_->path() + "/ADV_OBJ/VPLST000.XPL");
+        QVERIFY(ui.bReadXPL->isEnabled());
 
-        window.bReadXPL->click();
+        ui.bReadXPL->click();
         QCOMPARE(w->errors, QStringList());
-        QCOMPARE(window.PageControl->currentWidget(), window.tsXPL);
+        QCOMPARE(ui.PageControl->currentWidget(), ui.tsXPL);
         QCOMPARE(
-            treeTexts(window.tvXPL),
+            treeTexts(ui.tvXPL),
             QStringList({"Info", "  Title: TARNWELL SAMPLE DISC", "  Name: Feature",
                          "  Duration: 01:37:12:08", "Video", "  VC-1.stream.0", "Audio",
                          "  DD+.6ch.stream.00.English", "  DTS-HD.6ch.stream.01.Commentary",
@@ -74,8 +75,8 @@ class ReadXplTest : public QObject {
                          "  01:20:00:00: Homecoming", "  01:33:50:00: End Credits"}));
 
         // The tag view holds the one title that plays FEATURE_1, shown again after filling.
-        QVERIFY(window.mXPL->isVisibleTo(window.tsXPL));
-        const QStringList tags = window.mXPL->toPlainText().split(QLatin1Char('\n'));
+        QVERIFY(ui.mXPL->isVisibleTo(ui.tsXPL));
+        const QStringList tags = ui.mXPL->toPlainText().split(QLatin1Char('\n'));
         QVERIFY(tags.front().contains("<Title id=\"FEATURE_TITLE\""));
         QVERIFY(tags.back().trimmed() == "</Title>");
 
@@ -106,47 +107,49 @@ class ReadXplTest : public QObject {
                  "VC-1.stream.0 found!", "DD+.6ch.stream.00.English found!",
                  "DTS-HD.6ch.stream.01.Commentary found!", "2bitRLC.stream.00.English found!",
                  "2bitRLC.stream.01.French found!", "Done."}));
-        QCOMPARE(window.StatusBar->panelText(0), QStringLiteral(" Ready"));
-        QCOMPARE(window.StatusBar->panelText(1), QStringLiteral(" "));
+        QCOMPARE(ui.StatusBar->panelText(0), QStringLiteral(" Ready"));
+        QCOMPARE(ui.StatusBar->panelText(1), QStringLiteral(" "));
         // Read XPL is enabled again; the boxes it ticked enable Demux.
         QCOMPARE(shownCommandStates(window), QList<bool>({true, true, true, true, false}));
 
         // A second read gives the same tree.
-        const QStringList first = treeTexts(window.tvXPL);
-        window.bReadXPL->click();
-        QCOMPARE(treeTexts(window.tvXPL), first);
+        const QStringList first = treeTexts(ui.tvXPL);
+        ui.bReadXPL->click();
+        QCOMPARE(treeTexts(ui.tvXPL), first);
     }
 
     void missingPlaylist() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {disc_->path() + "/HVDVD_TS/FEATURE_1.EVO"}));
-        window.bReadXPL->click();
+        ui.bReadXPL->click();
         const QString path = disc_->path() + "/ADV_OBJ/VPLST000.XPL";
         QCOMPARE(w->errors,
                  QStringList({QStringLiteral("Cannot open file \"%1\". %2")
                                   .arg(path, QString::fromLocal8Bit(strerror(ENOENT)))}));
         // The button comes back; nothing is left running.
         QCOMPARE(shownCommandStates(window), QList<bool>({true, false, true, true, false}));
-        QCOMPARE(window.PageControl->currentWidget(), window.tsXPL);
-        QVERIFY(window.mMessage->toPlainText().isEmpty());
+        QCOMPARE(ui.PageControl->currentWidget(), ui.tsXPL);
+        QVERIFY(ui.mMessage->toPlainText().isEmpty());
 
         // The next command starts normally.
         writePlaylist(QByteArray::fromStdString(sample::samplePlaylist()));
-        window.bReadXPL->click();
+        ui.bReadXPL->click();
         QCOMPARE(w->errors.size(), 1);
-        QVERIFY(window.mMessage->toPlainText().endsWith("Done."));
+        QVERIFY(ui.mMessage->toPlainText().endsWith("Done."));
     }
 
     void badIndexInThePlaylist() {
         writePlaylist("<Playlist>\n<AudioAttributeItem index=\"x1\" codec=\"DD\"/>\n</Playlist>\n");
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {disc_->path() + "/HVDVD_TS/FEATURE_1.EVO"}));
-        window.bReadXPL->click();
+        ui.bReadXPL->click();
         QCOMPARE(w->errors, QStringList({"'x1' is not a valid integer value"}));
         // The tag view, hidden while it filled, is shown again.
-        QVERIFY(window.mXPL->isVisibleTo(window.tsXPL));
+        QVERIFY(ui.mXPL->isVisibleTo(ui.tsXPL));
         QCOMPARE(shownCommandStates(window), QList<bool>({true, false, true, true, false}));
     }
 

@@ -38,7 +38,7 @@ bool grab(const tarnwell::TfMain& window, const QString& path) {
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("HD DVD Tarnwell"));
+    tarnwell::nameApplication();
     if (argc != 3) {
         std::fputs("usage: app_screenshot_tour SAMPLE_DISC_DIR OUTPUT_DIR\n", stderr);
         return 2;
@@ -50,7 +50,7 @@ int main(int argc, char* argv[]) {
     tarnwell::TfMain window;
     bool ok = true;
     // An error would stop the tour at a modal box; report it instead.
-    window.errorHook = [&ok](const QString& text) {
+    window.jobs().errorHook = [&ok](const QString& text) {
         std::fprintf(stderr, "error: %s\n", qPrintable(text));
         ok = false;
     };
@@ -58,17 +58,18 @@ int main(int argc, char* argv[]) {
     if (!QTest::qWaitForWindowActive(&window)) window.activateWindow();
     QTest::qWait(200);
 
+    const tarnwell::MainControls ui = tarnwell::testing::controlsOf(window);
     tarnwell::testing::dropFiles(window, {disc + "/HVDVD_TS/FEATURE_1.EVO"});
-    window.bCheck->click();
+    ui.bCheck->click();
     ok = grab(window, out.filePath("window-read-evo.png")) && ok;
-    window.PageControl->setCurrentWidget(window.tsAudio);
+    ui.PageControl->setCurrentWidget(ui.tsAudio);
     ok = grab(window, out.filePath("window-audio-streams.png")) && ok;
-    window.PageControl->setCurrentWidget(window.tsOption);
+    ui.PageControl->setCurrentWidget(ui.tsOption);
     ok = grab(window, out.filePath("window-options.png")) && ok;
 
     // A user widens the window and the tree to read the playlist.
     window.resize(620, 440);
-    window.bReadXPL->click();
+    ui.bReadXPL->click();
     window.setTreeWidth(250);
     ok = grab(window, out.filePath("window-read-xpl.png")) && ok;
     return ok ? 0 : 1;

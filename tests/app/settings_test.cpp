@@ -121,25 +121,26 @@ class SettingsTest : public QObject {
                 {"CountFrames", 0}});
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(w->errors.isEmpty());
         QCOMPARE(window.outerWidth(), 520);
         QCOMPARE(window.outerHeight(), 450);
         QCOMPARE(window.pos(), QPoint(40, 30));
-        QCOMPARE(window.eAudioExt->text(), QStringLiteral("ac3"));
-        QCOMPARE(window.eVideoExt->text(), QStringLiteral("m2v"));
-        QCOMPARE(window.eSubExt->text(), QStringLiteral("spu"));
-        QCOMPARE(window.eWorkdir->text(), QStringLiteral("/out/"));
-        QVERIFY(!window.cbContinue->isChecked());
-        QVERIFY(!window.cbFastCheck->isChecked());
-        QVERIFY(!window.cbCountFr->isChecked());
+        QCOMPARE(ui.eAudioExt->text(), QStringLiteral("ac3"));
+        QCOMPARE(ui.eVideoExt->text(), QStringLiteral("m2v"));
+        QCOMPARE(ui.eSubExt->text(), QStringLiteral("spu"));
+        QCOMPARE(ui.eWorkdir->text(), QStringLiteral("/out/"));
+        QVERIFY(!ui.cbContinue->isChecked());
+        QVERIFY(!ui.cbFastCheck->isChecked());
+        QVERIFY(!ui.cbCountFr->isChecked());
         QCOMPARE(window.commands().input().EVOdir, std::string("/disc/HVDVD_TS/"));
         QCOMPARE(window.commands().input().XPLdir, std::string("/disc/ADV_OBJ/"));
-        window.PageControl->setCurrentWidget(window.tsXPL);
+        ui.PageControl->setCurrentWidget(ui.tsXPL);
         QCoreApplication::processEvents();
-        QCOMPARE(window.tvXPL->width(), 130);
+        QCOMPARE(ui.tvXPL->width(), 130);
 
-        window.eSubExt->setText(QStringLiteral("sub"));
-        window.cbFastCheck->setChecked(true);
+        ui.eSubExt->setText(QStringLiteral("sub"));
+        ui.cbFastCheck->setChecked(true);
         window.move(50, 60);
         window.setOuterWidth(600);
         QVERIFY(window.close());
@@ -208,9 +209,9 @@ class SettingsTest : public QObject {
     void flagsReadAsAnyNonZero() {
         preset({{"Continue", 5}, {"FastCheck", 0}, {"CountFrames", -1}});
         auto w = startWindow();
-        QVERIFY((*w)->cbContinue->isChecked());
-        QVERIFY(!(*w)->cbFastCheck->isChecked());
-        QVERIFY((*w)->cbCountFr->isChecked());
+        QVERIFY(w->ui.cbContinue->isChecked());
+        QVERIFY(!w->ui.cbFastCheck->isChecked());
+        QVERIFY(w->ui.cbCountFr->isChecked());
     }
 
     void integersAsTextAndTextsOfDigits() {
@@ -218,9 +219,9 @@ class SettingsTest : public QObject {
         auto w = startWindow();
         QCOMPARE(w->errors, QStringList());
         QCOMPARE((*w)->pos(), QPoint(7, 12));
-        QCOMPARE((*w)->eWorkdir->text(), QStringLiteral("123"));
+        QCOMPARE(w->ui.eWorkdir->text(), QStringLiteral("123"));
         // The typing limit of five doesn't cut a stored extension.
-        QCOMPARE((*w)->eAudioExt->text(), QStringLiteral("mpeg4a"));
+        QCOMPARE(w->ui.eAudioExt->text(), QStringLiteral("mpeg4a"));
     }
 
     void readErrorStopsTheLoading_data() {
@@ -262,16 +263,17 @@ class SettingsTest : public QObject {
         preset({{"AudioExt", "early"}, {"CountFrames", 0}, {name, value}});
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QCOMPARE(w->errors, QStringList({message}));
-        QCOMPARE(window.eAudioExt->text(),
+        QCOMPARE(ui.eAudioExt->text(),
                  audioExtApplied ? QStringLiteral("early") : QStringLiteral("mpa"));
-        QVERIFY(window.cbCountFr->isChecked());
+        QVERIFY(ui.cbCountFr->isChecked());
         // The activation stopped before the reset of the stream boxes.
         QCOMPARE(window.streamBox(SlotKind::Video, 0)->text(), QStringLiteral("Video stream"));
         QCOMPARE(window.streamBox(SlotKind::Audio, 4)->text(), QStringLiteral("Audio stream"));
         // The window goes on working.
         QVERIFY(dropFiles(window, {"/films/MOVIE.EVO"}));
-        QVERIFY(window.bCheck->isEnabled());
+        QVERIFY(ui.bCheck->isEnabled());
     }
 
     void readErrorInAMessageBox() {

@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,8 +18,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include "app/jpeg_image.h"
+#include "app/settings.h"
 #include "app/status_line.h"
 #include "window_test_support.h"
 
@@ -58,15 +61,25 @@ class WindowTest : public QObject {
         QVERIFY(!(*w)->acceptDrops());
     }
 
+    void captionAndIconTitle() {
+        nameApplication();
+        auto w = startWindow();
+        // The platforms append a display name set apart from the application name to captions.
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+        QCOMPARE((*w)->windowHandle()->title(), QStringLiteral("Tarnwell 0.542"));
+        QCOMPARE((*w)->windowIconText(), QStringLiteral("HD DVD Tarnwell"));
+    }
+
     void startUpStates() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QCOMPARE(shownCommandStates(window), kIdleStates);
-        QVERIFY(window.bbEVO->isEnabled());
-        QVERIFY(window.bbXPL->isEnabled());
+        QVERIFY(ui.bbEVO->isEnabled());
+        QVERIFY(ui.bbXPL->isEnabled());
         QVERIFY(window.acceptDrops());
         QCOMPARE(window.pos(), QPoint(0, 0));
-        QCOMPARE(window.PageControl->currentIndex(), 0);
+        QCOMPARE(ui.PageControl->currentIndex(), 0);
         for (auto kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture}) {
             const QString empty = kind == SlotKind::Video   ? QStringLiteral("No video stream")
                                   : kind == SlotKind::Audio ? QStringLiteral("No audio stream")
@@ -78,20 +91,19 @@ class WindowTest : public QObject {
                 QVERIFY(!box->isChecked());
             }
         }
-        QCOMPARE(window.StatusBar->panelText(0), QStringLiteral(" Ready"));
-        QCOMPARE(window.StatusBar->panelWidth(0), 40);
-        QCOMPARE(window.StatusBar->panelText(1),
+        QCOMPARE(ui.StatusBar->panelText(0), QStringLiteral(" Ready"));
+        QCOMPARE(ui.StatusBar->panelWidth(0), 40);
+        QCOMPARE(ui.StatusBar->panelText(1),
                  QStringLiteral(" Select or drop an EVO file to demux"));
-        QCOMPARE(window.StatusBar->panelWidth(1), 50);
-        QCOMPARE(window.StatusBar->toolTip(),
-                 QStringLiteral(" Select or drop an EVO file to demux"));
-        QCOMPARE(window.eVideoExt->text(), QStringLiteral("mpv"));
-        QCOMPARE(window.eAudioExt->text(), QStringLiteral("mpa"));
-        QCOMPARE(window.eSubExt->text(), QStringLiteral("sup"));
-        QVERIFY(window.eWorkdir->text().isEmpty());
-        QVERIFY(window.cbContinue->isChecked());
-        QVERIFY(window.cbFastCheck->isChecked());
-        QVERIFY(window.cbCountFr->isChecked());
+        QCOMPARE(ui.StatusBar->panelWidth(1), 50);
+        QCOMPARE(ui.StatusBar->toolTip(), QStringLiteral(" Select or drop an EVO file to demux"));
+        QCOMPARE(ui.eVideoExt->text(), QStringLiteral("mpv"));
+        QCOMPARE(ui.eAudioExt->text(), QStringLiteral("mpa"));
+        QCOMPARE(ui.eSubExt->text(), QStringLiteral("sup"));
+        QVERIFY(ui.eWorkdir->text().isEmpty());
+        QVERIFY(ui.cbContinue->isChecked());
+        QVERIFY(ui.cbFastCheck->isChecked());
+        QVERIFY(ui.cbCountFr->isChecked());
         QVERIFY(w->errors.isEmpty());
     }
 
@@ -107,25 +119,26 @@ class WindowTest : public QObject {
     void textsAndHints() {
         auto w = startWindow(false);
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         const struct {
             QWidget* widget;
             const char* tooltip;
         } hints[] = {
-            {window.eEVOfile, "Drop here the source EVO file"},
-            {window.bbEVO, "Browse an EVO file"},
-            {window.bCheck, "Read the source EVO file to detect streams"},
-            {window.eXPLfile, "Drop here the VPLST000.XPL"},
-            {window.bbXPL, "Browse the HD DVD disc's VPLST000.XPL"},
-            {window.bReadXPL, "Read the XPL file to detect stream infos"},
-            {window.bDemux, "Demux the source EVO to streams"},
-            {window.bRebuild, ""},
-            {window.imLogo, "HD DVD logo :-)"},
-            {window.bCancel, "You can stop the actual process"},
-            {window.tvXPL, "Infos from your XPL file"},
-            {window.mXPL, "This is your XPL file (part of it)"},
-            {window.cbContinue, "Demux continues with e.g. FEATURE_2.EVO if it exists"},
-            {window.cbFastCheck, "Read EVO checks only the first ~300 MB of the file"},
-            {window.cbCountFr, ""},
+            {ui.eEVOfile, "Drop here the source EVO file"},
+            {ui.bbEVO, "Browse an EVO file"},
+            {ui.bCheck, "Read the source EVO file to detect streams"},
+            {ui.eXPLfile, "Drop here the VPLST000.XPL"},
+            {ui.bbXPL, "Browse the HD DVD disc's VPLST000.XPL"},
+            {ui.bReadXPL, "Read the XPL file to detect stream infos"},
+            {ui.bDemux, "Demux the source EVO to streams"},
+            {ui.bRebuild, ""},
+            {ui.imLogo, "HD DVD logo :-)"},
+            {ui.bCancel, "You can stop the actual process"},
+            {ui.tvXPL, "Infos from your XPL file"},
+            {ui.mXPL, "This is your XPL file (part of it)"},
+            {ui.cbContinue, "Demux continues with e.g. FEATURE_2.EVO if it exists"},
+            {ui.cbFastCheck, "Read EVO checks only the first ~300 MB of the file"},
+            {ui.cbCountFr, ""},
             {window.streamBox(SlotKind::Subpicture, 0), ""},
             {window.streamBox(SlotKind::Subpicture, 1), "Check the desired subpicture streams"},
             {window.streamBox(SlotKind::Subpicture, 15), "Check the desired subpicture streams"},
@@ -141,34 +154,35 @@ class WindowTest : public QObject {
                                       "Check the desired subpicture streams",
                                       "",
                                       ""};
-        QCOMPARE(window.PageControl->count(), 6);
+        QCOMPARE(ui.PageControl->count(), 6);
         for (int i = 0; i < 6; ++i) {
-            QCOMPARE(window.PageControl->tabText(i), tabs[i]);
-            QCOMPARE(window.PageControl->tabToolTip(i), tabHints[i]);
+            QCOMPARE(ui.PageControl->tabText(i), tabs[i]);
+            QCOMPARE(ui.PageControl->tabToolTip(i), tabHints[i]);
         }
-        QCOMPARE(window.bCheck->text(), QStringLiteral("Read EVO"));
-        QCOMPARE(window.bReadXPL->text(), QStringLiteral("Read XPL"));
-        QCOMPARE(window.bDemux->text(), QStringLiteral("Demux"));
-        QVERIFY(window.bDemux->font().bold());
-        QVERIFY(!window.bCheck->font().bold());
-        QCOMPARE(window.bRebuild->text(), QStringLiteral("Rebuild"));
-        QCOMPARE(window.bCancel->text(), QStringLiteral("Cancel"));
-        QCOMPARE(window.cbContinue->text(), QStringLiteral("Continue with second  EVO"));
-        QCOMPARE(window.cbFastCheck->text(), QStringLiteral("Fast EVO checking"));
-        QCOMPARE(window.cbCountFr->text(), QStringLiteral("Count frames"));
-        QCOMPARE(window.lVideoExt->text(), QStringLiteral("Extensions (video, audio, subtitle)"));
-        QCOMPARE(window.lWorkdir->text(), QStringLiteral("Output folder"));
-        QVERIFY(window.eEVOfile->isReadOnly());
-        QVERIFY(window.eXPLfile->isReadOnly());
-        QVERIFY(window.gbFile->title().isEmpty());
+        QCOMPARE(ui.bCheck->text(), QStringLiteral("Read EVO"));
+        QCOMPARE(ui.bReadXPL->text(), QStringLiteral("Read XPL"));
+        QCOMPARE(ui.bDemux->text(), QStringLiteral("Demux"));
+        QVERIFY(ui.bDemux->font().bold());
+        QVERIFY(!ui.bCheck->font().bold());
+        QCOMPARE(ui.bRebuild->text(), QStringLiteral("Rebuild"));
+        QCOMPARE(ui.bCancel->text(), QStringLiteral("Cancel"));
+        QCOMPARE(ui.cbContinue->text(), QStringLiteral("Continue with second  EVO"));
+        QCOMPARE(ui.cbFastCheck->text(), QStringLiteral("Fast EVO checking"));
+        QCOMPARE(ui.cbCountFr->text(), QStringLiteral("Count frames"));
+        QCOMPARE(ui.lVideoExt->text(), QStringLiteral("Extensions (video, audio, subtitle)"));
+        QCOMPARE(ui.lWorkdir->text(), QStringLiteral("Output folder"));
+        QVERIFY(ui.eEVOfile->isReadOnly());
+        QVERIFY(ui.eXPLfile->isReadOnly());
+        QVERIFY(ui.gbFile->title().isEmpty());
     }
 
     void fonts() {
         auto w = startWindow(false);
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QCOMPARE(window.font().pointSize(), 8);
-        QVERIFY(QFontInfo(window.mXPL->font()).fixedPitch());
-        QCOMPARE(window.mXPL->font().pointSize(), 8);
+        QVERIFY(QFontInfo(ui.mXPL->font()).fixedPitch());
+        QCOMPARE(ui.mXPL->font().pointSize(), 8);
         if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
             QCOMPARE(QFontInfo(window.font()).family(), QStringLiteral("Tahoma"));
         QVERIFY(!QFontInfo(window.font()).fixedPitch());
@@ -177,9 +191,9 @@ class WindowTest : public QObject {
     void tabOrder() {
         auto w = startWindow(false);
         TfMain& window = **w;
-        const QList<QWidget*> order = {window.eEVOfile,   window.bbEVO, window.bCheck,
-                                       window.eXPLfile,   window.bbXPL, window.bReadXPL,
-                                       window.PageControl};
+        const MainControls& ui = w->ui;
+        const QList<QWidget*> order = {ui.eEVOfile, ui.bbEVO,    ui.bCheck,     ui.eXPLfile,
+                                       ui.bbXPL,    ui.bReadXPL, ui.PageControl};
         for (int i = 1; i < order.size(); ++i) {
             QWidget* next = order[i - 1]->nextInFocusChain();
             while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
@@ -190,8 +204,8 @@ class WindowTest : public QObject {
             while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
             return next;
         };
-        QCOMPARE(nextFocusable(window.bDemux), window.bRebuild);
-        QCOMPARE(nextFocusable(window.bRebuild), window.bCancel);
+        QCOMPARE(nextFocusable(ui.bDemux), ui.bRebuild);
+        QCOMPARE(nextFocusable(ui.bRebuild), ui.bCancel);
         for (int n = 1; n < 16; ++n)
             QCOMPARE(window.streamBox(SlotKind::Audio, n - 1)->nextInFocusChain(),
                      window.streamBox(SlotKind::Audio, n));
@@ -200,11 +214,12 @@ class WindowTest : public QObject {
     void streamBoxLayout() {
         auto w = startWindow(false);
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         const int tops[8] = {9, 31, 53, 75, 98, 120, 142, 165};
         for (int n = 0; n < 8; ++n)
             QCOMPARE(window.streamBox(SlotKind::Video, n)->geometry(), QRect(9, tops[n], 140, 17));
         for (auto kind : {SlotKind::Audio, SlotKind::Subpicture}) {
-            QWidget* page = kind == SlotKind::Audio ? window.tsAudio : window.tsSubpicture;
+            QWidget* page = kind == SlotKind::Audio ? ui.tsAudio : ui.tsSubpicture;
             for (int n = 0; n < 16; ++n) {
                 QCheckBox* box = window.streamBox(kind, n);
                 QCOMPARE(box->parentWidget(), page);
@@ -219,22 +234,22 @@ class WindowTest : public QObject {
 
     void optionsLayout() {
         auto w = startWindow(false);
-        TfMain& window = **w;
-        QCOMPARE(window.gbFile->geometry(), QRect(3, 0, 320, 78));
-        QCOMPARE(window.lVideoExt->pos(), QPoint(13, 19));
-        QCOMPARE(window.eVideoExt->geometry(), QRect(182, 16, 38, 21));
-        QCOMPARE(window.eAudioExt->geometry(), QRect(226, 16, 38, 21));
-        QCOMPARE(window.eSubExt->geometry(), QRect(270, 16, 38, 21));
-        QCOMPARE(window.lWorkdir->pos(), QPoint(12, 48));
-        QCOMPARE(window.eWorkdir->geometry(), QRect(84, 45, 224, 21));
-        QCOMPARE(window.cbContinue->pos(), QPoint(3, 84));
-        QCOMPARE(window.cbFastCheck->pos(), QPoint(3, 107));
-        QCOMPARE(window.cbCountFr->pos(), QPoint(3, 130));
-        QVERIFY(window.cbContinue->width() >= 149);
+        const MainControls& ui = w->ui;
+        QCOMPARE(ui.gbFile->geometry(), QRect(3, 0, 320, 78));
+        QCOMPARE(ui.lVideoExt->pos(), QPoint(13, 19));
+        QCOMPARE(ui.eVideoExt->geometry(), QRect(182, 16, 38, 21));
+        QCOMPARE(ui.eAudioExt->geometry(), QRect(226, 16, 38, 21));
+        QCOMPARE(ui.eSubExt->geometry(), QRect(270, 16, 38, 21));
+        QCOMPARE(ui.lWorkdir->pos(), QPoint(12, 48));
+        QCOMPARE(ui.eWorkdir->geometry(), QRect(84, 45, 224, 21));
+        QCOMPARE(ui.cbContinue->pos(), QPoint(3, 84));
+        QCOMPARE(ui.cbFastCheck->pos(), QPoint(3, 107));
+        QCOMPARE(ui.cbCountFr->pos(), QPoint(3, 130));
+        QVERIFY(ui.cbContinue->width() >= 149);
         // Labels end before the fields beside them, and captions fit their boxes.
-        QVERIFY(window.lVideoExt->geometry().right() < window.eVideoExt->x());
-        QVERIFY(window.lWorkdir->geometry().right() < window.eWorkdir->x());
-        for (QCheckBox* box : {window.cbContinue, window.cbFastCheck, window.cbCountFr})
+        QVERIFY(ui.lVideoExt->geometry().right() < ui.eVideoExt->x());
+        QVERIFY(ui.lWorkdir->geometry().right() < ui.eWorkdir->x());
+        for (QCheckBox* box : {ui.cbContinue, ui.cbFastCheck, ui.cbCountFr})
             QVERIFY2(box->sizeHint().width() <= box->width(), qPrintable(box->text()));
     }
 
@@ -283,6 +298,7 @@ class WindowTest : public QObject {
     void logoPlace() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         const int frame = window.outerWidth() - window.width();
         const struct {
             int outer, left;
@@ -290,10 +306,10 @@ class WindowTest : public QObject {
         for (const auto& c : cases) {
             window.resize(c.outer - frame, 400);
             QCOMPARE(window.outerWidth(), c.outer);
-            QCOMPARE(window.imLogo->x(), c.left);
-            QCOMPARE(window.imLogo->geometry().bottom(), window.height() - 346 + 292 + 30);
+            QCOMPARE(ui.imLogo->x(), c.left);
+            QCOMPARE(ui.imLogo->geometry().bottom(), window.height() - 346 + 292 + 30);
         }
-        QCOMPARE(window.imLogo->size(), QSize(125, 31));
+        QCOMPARE(ui.imLogo->size(), QSize(125, 31));
     }
 
     void minimumSize() {
@@ -312,7 +328,7 @@ class WindowTest : public QObject {
 
     void logoPicture() {
         auto w = startWindow(false);
-        const QPixmap logo = (*w)->imLogo->pixmap();
+        const QPixmap logo = w->ui.imLogo->pixmap();
         QCOMPARE(logo.size(), QSize(125, 32));
         // Not a blank picture: the plate is dark, the lettering light.
         const QImage image = logo.toImage();
@@ -332,7 +348,7 @@ class WindowTest : public QObject {
 
     void browseGlyphs() {
         auto w = startWindow(false);
-        for (QToolButton* button : {(*w)->bbEVO, (*w)->bbXPL}) {
+        for (QToolButton* button : {w->ui.bbEVO, w->ui.bbXPL}) {
             const QIcon icon = button->icon();
             const QImage normal = icon.pixmap(16, 16, QIcon::Normal).toImage();
             const QImage greyed = icon.pixmap(16, 16, QIcon::Disabled).toImage();
@@ -349,10 +365,11 @@ class WindowTest : public QObject {
     void dropOfThreeFilesTakesTheFirst() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {"/disc/HVDVD_TS/FEATURE_1.EVO", "/disc/ADV_OBJ/VPLST000.XPL",
                                    "/other/MOVIE.EVO"}));
-        QCOMPARE(window.eEVOfile->text(), QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO"));
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
+        QCOMPARE(ui.eEVOfile->text(), QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO"));
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
         QCOMPARE(window.commands().input().EVObase, std::string("FEATURE_1"));
         QCOMPARE(shownCommandStates(window), QList<bool>({true, false, true, true, false}));
     }
@@ -360,21 +377,23 @@ class WindowTest : public QObject {
     void dropOfLowerCaseEvo() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {"/films/MOVIE.evo"}));
-        QCOMPARE(window.eEVOfile->text(), QStringLiteral("/films/MOVIE.evo"));
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
-        QVERIFY(window.bCheck->isEnabled());
-        QVERIFY(!window.bReadXPL->isEnabled());
+        QCOMPARE(ui.eEVOfile->text(), QStringLiteral("/films/MOVIE.evo"));
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QVERIFY(ui.bCheck->isEnabled());
+        QVERIFY(!ui.bReadXPL->isEnabled());
     }
 
     void dropOfAnotherExtensionChangesNothing() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {"/films/MOVIE.evo"}));
         QVERIFY(dropFiles(window, {"/films/notes.txt", "/films/OTHER.EVO"}));
         QVERIFY(dropFiles(window, {"/films/EVO"}));
-        QCOMPARE(window.eEVOfile->text(), QStringLiteral("/films/MOVIE.evo"));
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QCOMPARE(ui.eEVOfile->text(), QStringLiteral("/films/MOVIE.evo"));
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
         QCOMPARE(shownCommandStates(window), QList<bool>({true, false, false, true, false}));
         QVERIFY(w->errors.isEmpty());
     }
@@ -382,9 +401,10 @@ class WindowTest : public QObject {
     void dropOfPlaylistFindsTheEvoFolder() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         QVERIFY(dropFiles(window, {"/disc/ADV_OBJ/vplst000.xpl"}));
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/vplst000.xpl"));
-        QVERIFY(window.eEVOfile->text().isEmpty());
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/vplst000.xpl"));
+        QVERIFY(ui.eEVOfile->text().isEmpty());
         QCOMPARE(shownCommandStates(window), QList<bool>({false, false, true, true, false}));
         QString initialDir;
         window.odEVOfile.runner = [&](OpenFileDialog& dialog) {
@@ -398,6 +418,7 @@ class WindowTest : public QObject {
     void evoDialog() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         OpenFileDialog seen;
         QString answer = QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO");
         window.odEVOfile.runner = [&](OpenFileDialog& dialog) {
@@ -412,32 +433,34 @@ class WindowTest : public QObject {
         QCOMPARE(seen.defaultSuffix, QStringLiteral("EVO"));
         QVERIFY(seen.fileMustExist);
         QVERIFY(seen.initialDir.isEmpty());
-        QCOMPARE(window.eEVOfile->text(), answer);
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
+        QCOMPARE(ui.eEVOfile->text(), answer);
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
 
         // A cancel puts the dialog's last file name back into the field.
-        window.eXPLfile->clear();
+        ui.eXPLfile->clear();
         answer.clear();
         window.bbEVOClick();
         QCOMPARE(seen.initialDir, QStringLiteral("/disc/HVDVD_TS/"));
-        QCOMPARE(window.eEVOfile->text(), QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO"));
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
-        QVERIFY(window.bCheck->isEnabled());
+        QCOMPARE(ui.eEVOfile->text(), QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO"));
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("/disc/ADV_OBJ/VPLST000.XPL"));
+        QVERIFY(ui.bCheck->isEnabled());
     }
 
     void evoDialogCancelledBeforeAnyChoice() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         window.odEVOfile.runner = [](OpenFileDialog&) { return false; };
         window.bbEVOClick();
-        QVERIFY(window.eEVOfile->text().isEmpty());
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
-        QVERIFY(!window.bCheck->isEnabled());
+        QVERIFY(ui.eEVOfile->text().isEmpty());
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QVERIFY(!ui.bCheck->isEnabled());
     }
 
     void playlistDialog() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         window.odEVOfile.runner = [](OpenFileDialog& dialog) {
             dialog.fileName = QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO");
             return true;
@@ -457,22 +480,22 @@ class WindowTest : public QObject {
         QCOMPARE(seen.initialDir, QStringLiteral("/disc/ADV_OBJ/"));
         QCOMPARE(seen.fileName, QStringLiteral("VPLST000.XPL"));
         // Cancelled with the preset bare name: the field gets that name.
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
-        QVERIFY(window.bReadXPL->isEnabled());
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QVERIFY(ui.bReadXPL->isEnabled());
 
         window.odXPL.runner = [](OpenFileDialog& dialog) {
             dialog.fileName = QStringLiteral("/backup/ADV_OBJ/VPLST000.XPL");
             return true;
         };
         window.bbXPLClick();
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/backup/ADV_OBJ/VPLST000.XPL"));
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("/backup/ADV_OBJ/VPLST000.XPL"));
         window.odXPL.runner = [&](OpenFileDialog& dialog) {
             seen = dialog;
             return false;
         };
         window.bbXPLClick();
         QCOMPARE(seen.initialDir, QStringLiteral("/backup/ADV_OBJ/"));
-        QCOMPARE(window.eXPLfile->text(), QStringLiteral("/backup/ADV_OBJ/VPLST000.XPL"));
+        QCOMPARE(ui.eXPLfile->text(), QStringLiteral("/backup/ADV_OBJ/VPLST000.XPL"));
         // The EVO dialog now opens beside the playlist.
         window.odEVOfile.runner = [&](OpenFileDialog& dialog) {
             seen = dialog;
@@ -485,56 +508,58 @@ class WindowTest : public QObject {
     void logAppendsAndKeepsTheEnd() {
         auto w = startWindow();
         TfMain& window = **w;
-        window.PageControl->setCurrentIndex(5);
-        window.log("first");
-        window.log("");
-        window.log("two\nlines");
-        QCOMPARE(window.mMessage->toPlainText(), QStringLiteral("first\n\ntwo\nlines"));
-        QCOMPARE(window.PageControl->currentIndex(), 5);
-        QCOMPARE(window.StatusBar->panelText(0), QStringLiteral(" Ready"));
-        window.PageControl->setCurrentIndex(0);
-        for (int i = 0; i < 200; ++i) window.log("line " + std::to_string(i));
+        const MainControls& ui = w->ui;
+        ui.PageControl->setCurrentIndex(5);
+        window.host().log("first");
+        window.host().log("");
+        window.host().log("two\nlines");
+        QCOMPARE(ui.mMessage->toPlainText(), QStringLiteral("first\n\ntwo\nlines"));
+        QCOMPARE(ui.PageControl->currentIndex(), 5);
+        QCOMPARE(ui.StatusBar->panelText(0), QStringLiteral(" Ready"));
+        ui.PageControl->setCurrentIndex(0);
+        for (int i = 0; i < 200; ++i) window.host().log("line " + std::to_string(i));
         QCoreApplication::processEvents();
-        const QScrollBar* bar = window.mMessage->verticalScrollBar();
+        const QScrollBar* bar = ui.mMessage->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
-        QVERIFY(window.mMessage->toPlainText().endsWith(QStringLiteral("line 199")));
+        QVERIFY(ui.mMessage->toPlainText().endsWith(QStringLiteral("line 199")));
     }
 
     void slogPanelsAndHint() {
         auto w = startWindow();
         TfMain& window = **w;
-        const QFontMetrics metrics(window.StatusBar->font());
-        window.slog("Writing stream(s)", 0);
-        QCOMPARE(window.StatusBar->panelText(0), QStringLiteral(" Writing stream(s)"));
+        const MainControls& ui = w->ui;
+        const QFontMetrics metrics(ui.StatusBar->font());
+        window.host().slog("Writing stream(s)", 0);
+        QCOMPARE(ui.StatusBar->panelText(0), QStringLiteral(" Writing stream(s)"));
         const int wide = metrics.horizontalAdvance(QStringLiteral(" Writing stream(s)a"));
-        QCOMPARE(window.StatusBar->panelWidth(0), wide);
-        QCOMPARE(window.StatusBar->panelLabel(0)->width(), wide);
-        QCOMPARE(window.StatusBar->toolTip(),
-                 QStringLiteral(" Select or drop an EVO file to demux"));
+        QCOMPARE(ui.StatusBar->panelWidth(0), wide);
+        QCOMPARE(ui.StatusBar->panelLabel(0)->width(), wide);
+        QCOMPARE(ui.StatusBar->toolTip(), QStringLiteral(" Select or drop an EVO file to demux"));
 
-        window.slog("Ready", 0);
+        window.host().slog("Ready", 0);
         const int narrow = metrics.horizontalAdvance(QStringLiteral(" Readya"));
-        QCOMPARE(window.StatusBar->panelWidth(0), narrow);
-        QCOMPARE(window.StatusBar->panelLabel(0)->width(), narrow);
+        QCOMPARE(ui.StatusBar->panelWidth(0), narrow);
+        QCOMPARE(ui.StatusBar->panelLabel(0)->width(), narrow);
         QVERIFY(narrow < wide);
 
-        window.slog("100/2000 bytes", 1);
-        QCOMPARE(window.StatusBar->panelText(1), QStringLiteral(" 100/2000 bytes"));
-        QCOMPARE(window.StatusBar->panelWidth(1),
+        window.host().slog("100/2000 bytes", 1);
+        QCOMPARE(ui.StatusBar->panelText(1), QStringLiteral(" 100/2000 bytes"));
+        QCOMPARE(ui.StatusBar->panelWidth(1),
                  metrics.horizontalAdvance(QStringLiteral(" 100/2000 bytesa")));
-        QCOMPARE(window.StatusBar->toolTip(), QStringLiteral("100/2000 bytes"));
+        QCOMPARE(ui.StatusBar->toolTip(), QStringLiteral("100/2000 bytes"));
 
-        window.slog("", 1);
-        QCOMPARE(window.StatusBar->panelText(1), QStringLiteral(" "));
-        QCOMPARE(window.StatusBar->panelWidth(1), metrics.horizontalAdvance(QStringLiteral(" a")));
-        QVERIFY(window.StatusBar->toolTip().isEmpty());
-        QVERIFY(window.mMessage->toPlainText().isEmpty());
+        window.host().slog("", 1);
+        QCOMPARE(ui.StatusBar->panelText(1), QStringLiteral(" "));
+        QCOMPARE(ui.StatusBar->panelWidth(1), metrics.horizontalAdvance(QStringLiteral(" a")));
+        QVERIFY(ui.StatusBar->toolTip().isEmpty());
+        QVERIFY(ui.mMessage->toPlainText().isEmpty());
     }
 
     void boxesMirrorTheSelection() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         StreamTable table;
         table.VideoIds[0] = 0xE0;
         table.AudioIds[2] = 0xC2;
@@ -551,23 +576,23 @@ class WindowTest : public QObject {
             QVERIFY(box->isChecked());
         }
         QVERIFY(!window.streamBox(SlotKind::Audio, 0)->isEnabled());
-        QVERIFY(window.bDemux->isEnabled());
+        QVERIFY(ui.bDemux->isEnabled());
 
         // Clicking the boxes flips the slots; the last one unticked disables Demux.
-        window.PageControl->setCurrentWidget(window.tsVideo);
+        ui.PageControl->setCurrentWidget(ui.tsVideo);
         QTest::mouseClick(video, Qt::LeftButton, {}, QPoint(5, 8));
         QVERIFY(!window.commands().selection().IsChecked(SlotKind::Video, 0));
         QVERIFY(!video->isChecked());
-        window.PageControl->setCurrentWidget(window.tsAudio);
+        ui.PageControl->setCurrentWidget(ui.tsAudio);
         QTest::mouseClick(audio, Qt::LeftButton, {}, QPoint(5, 8));
-        QVERIFY(window.bDemux->isEnabled());
-        window.PageControl->setCurrentWidget(window.tsSubpicture);
+        QVERIFY(ui.bDemux->isEnabled());
+        ui.PageControl->setCurrentWidget(ui.tsSubpicture);
         QTest::mouseClick(sub, Qt::LeftButton, {}, QPoint(5, 8));
         QVERIFY(!window.commands().selection().AnyChecked());
-        QVERIFY(!window.bDemux->isEnabled());
+        QVERIFY(!ui.bDemux->isEnabled());
         QTest::mouseClick(sub, Qt::LeftButton, {}, QPoint(5, 8));
         QVERIFY(window.commands().selection().IsChecked(SlotKind::Subpicture, 1));
-        QVERIFY(window.bDemux->isEnabled());
+        QVERIFY(ui.bDemux->isEnabled());
 
         // A disabled box can't be ticked.
         QCheckBox* absent = window.streamBox(SlotKind::Subpicture, 0);
@@ -579,19 +604,21 @@ class WindowTest : public QObject {
     void playlistTextsAreShownLiterally() {
         auto w = startWindow();
         TfMain& window = **w;
+        const MainControls& ui = w->ui;
         window.commands().selection().MarkFromPlaylist(SlotKind::Audio, 3,
                                                        "DD.stream.03.Cast & Crew|x");
         QCheckBox* box = window.streamBox(SlotKind::Audio, 3);
         QCOMPARE(box->text(), QStringLiteral("DD.stream.03.Cast && Crew|x"));
         QCOMPARE(box->toolTip(), QStringLiteral("DD.stream.03.Cast & Crew"));
         QVERIFY(box->isChecked());
-        QVERIFY(window.bDemux->isEnabled());
+        QVERIFY(ui.bDemux->isEnabled());
     }
 
     void playlistViewsFollowTheState() {
         auto w = startWindow();
         TfMain& window = **w;
-        QCOMPARE(treeTexts(window.tvXPL), QStringList({"Video", "Audio", "Subpicture", "Chapter"}));
+        const MainControls& ui = w->ui;
+        QCOMPARE(treeTexts(ui.tvXPL), QStringList({"Video", "Audio", "Subpicture", "Chapter"}));
         auto& playlist = window.commands().playlist();
         playlist.clearTagLines();
         playlist.setTagViewVisible(false);
@@ -599,7 +626,7 @@ class WindowTest : public QObject {
         playlist.addTagLine("  <Title>");
         playlist.addTagLine("    <Video track=\"1\"/>");
         playlist.addTagLine("  </Title>");
-        QVERIFY(!window.mXPL->isVisibleTo(window.tsXPL));
+        QVERIFY(!ui.mXPL->isVisibleTo(ui.tsXPL));
         playlist.keepTagLines(1, 3);
         playlist.setTagViewVisible(true);
         playlist.setTree({{"Info", {{"Name: Main", {}}}},
@@ -607,83 +634,87 @@ class WindowTest : public QObject {
                           {"Audio", {{"DD+.stream.00.English", {}}, {"DD+.stream.01.French", {}}}},
                           {"Subtitle", {}},
                           {"Chapter", {{"00:00:00:00: One", {}}}}});
-        QVERIFY(window.mXPL->isVisibleTo(window.tsXPL));
-        QCOMPARE(window.mXPL->toPlainText(),
+        QVERIFY(ui.mXPL->isVisibleTo(ui.tsXPL));
+        QCOMPARE(ui.mXPL->toPlainText(),
                  QStringLiteral("  <Title>\n    <Video track=\"1\"/>\n  </Title>"));
-        QCOMPARE(treeTexts(window.tvXPL),
+        QCOMPARE(treeTexts(ui.tvXPL),
                  QStringList({"Info", "  Name: Main", "Video", "  VC-1.stream.0", "Audio",
                               "  DD+.stream.00.English", "  DD+.stream.01.French", "Subtitle",
                               "Chapter", "  00:00:00:00: One"}));
-        QVERIFY(window.tvXPL->topLevelItem(2)->isExpanded());
+        QVERIFY(ui.tvXPL->topLevelItem(2)->isExpanded());
     }
 
     void xplPage() {
         auto w = startWindow();
         TfMain& window = **w;
-        QCOMPARE(window.tvXPL->indentation(), 19);
-        QCOMPARE(window.tvXPL->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QCOMPARE(window.mXPL->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QCOMPARE(window.mMessage->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QCOMPARE(window.mXPL->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(window.mMessage->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        const MainControls& ui = w->ui;
+        QCOMPARE(ui.tvXPL->indentation(), 19);
+        QCOMPARE(ui.tvXPL->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(ui.mXPL->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(ui.mMessage->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(ui.mXPL->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(ui.mMessage->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 
-        window.PageControl->setCurrentWidget(window.tsXPL);
+        ui.PageControl->setCurrentWidget(ui.tsXPL);
         QCoreApplication::processEvents();
-        QCOMPARE(window.tvXPL->width(), 96);
+        QCOMPARE(ui.tvXPL->width(), 96);
         QCOMPARE(window.treeWidth(), 96);
         // Neither side of the splitter goes below 50 pixels.
-        window.splXPL->setSizes({10, 1000});
-        QCOMPARE(window.tvXPL->width(), 50);
-        window.splXPL->setSizes({1000, 10});
-        QCOMPARE(window.mXPL->width(), 50);
+        ui.splXPL->setSizes({10, 1000});
+        QCOMPARE(ui.tvXPL->width(), 50);
+        ui.splXPL->setSizes({1000, 10});
+        QCOMPARE(ui.mXPL->width(), 50);
         // The tree keeps its width when the window grows.
         window.setTreeWidth(120);
         window.resize(window.width() + 200, window.height());
         QCoreApplication::processEvents();
-        QCOMPARE(window.tvXPL->width(), 120);
+        QCOMPARE(ui.tvXPL->width(), 120);
     }
 
     void typingLimitOfTheExtensions() {
         auto w = startWindow();
         TfMain& window = **w;
-        window.PageControl->setCurrentWidget(window.tsOption);
-        window.eVideoExt->clear();
-        QTest::keyClicks(window.eVideoExt, QStringLiteral("abcdefg"));
-        QCOMPARE(window.eVideoExt->text(), QStringLiteral("abcde"));
+        const MainControls& ui = w->ui;
+        ui.PageControl->setCurrentWidget(ui.tsOption);
+        ui.eVideoExt->clear();
+        QTest::keyClicks(ui.eVideoExt, QStringLiteral("abcdefg"));
+        QCOMPARE(ui.eVideoExt->text(), QStringLiteral("abcde"));
         // A longer text put there by the program stays, and can be shortened.
-        window.eAudioExt->setText(QStringLiteral("mpeg4a"));
-        QCOMPARE(window.eAudioExt->text(), QStringLiteral("mpeg4a"));
-        window.eAudioExt->setFocus();
-        window.eAudioExt->end(false);
-        QTest::keyClick(window.eAudioExt, Qt::Key_Backspace);
-        QCOMPARE(window.eAudioExt->text(), QStringLiteral("mpeg4"));
-        QTest::keyClick(window.eAudioExt, Qt::Key_X);
-        QCOMPARE(window.eAudioExt->text(), QStringLiteral("mpeg4"));
-        QCOMPARE(window.optionText(TextOption::AudioExt), std::string("mpeg4"));
+        ui.eAudioExt->setText(QStringLiteral("mpeg4a"));
+        QCOMPARE(ui.eAudioExt->text(), QStringLiteral("mpeg4a"));
+        ui.eAudioExt->setFocus();
+        ui.eAudioExt->end(false);
+        QTest::keyClick(ui.eAudioExt, Qt::Key_Backspace);
+        QCOMPARE(ui.eAudioExt->text(), QStringLiteral("mpeg4"));
+        QTest::keyClick(ui.eAudioExt, Qt::Key_X);
+        QCOMPARE(ui.eAudioExt->text(), QStringLiteral("mpeg4"));
+        QCOMPARE(window.host().optionText(TextOption::AudioExt), std::string("mpeg4"));
     }
 
     void optionsAreReadWhenAsked() {
         auto w = startWindow();
         TfMain& window = **w;
-        QVERIFY(window.isOptionChecked(Option::FastCheck));
-        window.cbFastCheck->setChecked(false);
-        QVERIFY(!window.isOptionChecked(Option::FastCheck));
-        window.cbContinue->setChecked(false);
-        QVERIFY(!window.isOptionChecked(Option::Continue));
-        QVERIFY(window.isOptionChecked(Option::CountFrames));
-        window.eWorkdir->setText(QStringLiteral("/out/"));
-        QCOMPARE(window.optionText(TextOption::Workdir), std::string("/out/"));
-        QCOMPARE(window.optionText(TextOption::VideoExt), std::string("mpv"));
-        QCOMPARE(window.optionText(TextOption::SubExt), std::string("sup"));
+        const MainControls& ui = w->ui;
+        QVERIFY(window.host().isOptionChecked(Option::FastCheck));
+        ui.cbFastCheck->setChecked(false);
+        QVERIFY(!window.host().isOptionChecked(Option::FastCheck));
+        ui.cbContinue->setChecked(false);
+        QVERIFY(!window.host().isOptionChecked(Option::Continue));
+        QVERIFY(window.host().isOptionChecked(Option::CountFrames));
+        ui.eWorkdir->setText(QStringLiteral("/out/"));
+        QCOMPARE(window.host().optionText(TextOption::Workdir), std::string("/out/"));
+        QCOMPARE(window.host().optionText(TextOption::VideoExt), std::string("mpv"));
+        QCOMPARE(window.host().optionText(TextOption::SubExt), std::string("sup"));
     }
 
     void showPageAndRepaint() {
         auto w = startWindow();
         TfMain& window = **w;
-        window.showPage(kXplPage);
-        QCOMPARE(window.PageControl->currentWidget(), window.tsXPL);
-        window.showPage(kStatusPage);
-        QCOMPARE(window.PageControl->currentWidget(), window.tsStatus);
+        const MainControls& ui = w->ui;
+        window.host().showPage(kXplPage);
+        QCOMPARE(ui.PageControl->currentWidget(), ui.tsXPL);
+        window.host().showPage(kStatusPage);
+        QCOMPARE(ui.PageControl->currentWidget(), ui.tsStatus);
     }
 
     void cancelQuestionOnlyWhileDemuxing() {
@@ -710,9 +741,9 @@ class WindowTest : public QObject {
     void confirmBox() {
         auto w = startWindow();
         TfMain& window = **w;
-        window.confirmHook = nullptr;
+        window.host().confirmHook = nullptr;
         ModalBoxAnswer reader(QStringLiteral("&No"));
-        QVERIFY(!window.confirm("Are you sure to stop demuxing?"));
+        QVERIFY(!window.host().confirm("Are you sure to stop demuxing?"));
         QVERIFY(reader.answered);
         QCOMPARE(reader.title, QStringLiteral("Confirm"));
         QCOMPARE(reader.text, QStringLiteral("Are you sure to stop demuxing?"));
@@ -723,20 +754,21 @@ class WindowTest : public QObject {
         QCOMPARE(reader.defaultButton, QStringLiteral("&No"));
 
         ModalBoxAnswer yes(QStringLiteral("&Yes"));
-        QVERIFY(window.confirm("Are you sure to stop demuxing?"));
+        QVERIFY(window.host().confirm("Are you sure to stop demuxing?"));
         QVERIFY(yes.answered);
     }
 
     void commandStatesWhileAJobRuns() {
         auto w = startWindow();
         TfMain& window = **w;
-        window.setCommandEnabled(Command::ReadEvo, true);
-        window.setCommandEnabled(Command::Cancel, true);
+        const MainControls& ui = w->ui;
+        window.host().setCommandEnabled(Command::ReadEvo, true);
+        window.host().setCommandEnabled(Command::Cancel, true);
         QCOMPARE(shownCommandStates(window), QList<bool>({true, false, false, true, true}));
-        window.setCommandEnabled(Command::Cancel, false);
-        window.setCommandEnabled(Command::Rebuild, false);
-        QVERIFY(!window.commandEnabled(Command::Rebuild));
-        QVERIFY(!window.bRebuild->isEnabled());
+        window.host().setCommandEnabled(Command::Cancel, false);
+        window.host().setCommandEnabled(Command::Rebuild, false);
+        QVERIFY(!window.host().commandEnabled(Command::Rebuild));
+        QVERIFY(!ui.bRebuild->isEnabled());
     }
 
   private:

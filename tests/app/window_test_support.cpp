@@ -2,13 +2,25 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSplitter>
+#include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QUrl>
+#include <type_traits>
+
+#include "app/status_line.h"
 
 namespace tarnwell::testing {
 
@@ -20,12 +32,36 @@ QString ConfigFolder::settingsFile() const {
     return dir_.path() + QStringLiteral("/Ormsby Software/Tarnwell.conf");
 }
 
+MainControls controlsOf(const QWidget& window) {
+    MainControls ui;
+    auto find = [&window](auto*& control, const char* name) {
+        using Control = std::remove_reference_t<decltype(control)>;
+        control = window.findChild<Control>(QString::fromLatin1(name));
+        if (!control) qFatal("the window has no control named %s", name);
+    };
+#define TARNWELL_FIND(name) find(ui.name, #name)
+    TARNWELL_FIND(eEVOfile), TARNWELL_FIND(bbEVO), TARNWELL_FIND(bCheck);
+    TARNWELL_FIND(eXPLfile), TARNWELL_FIND(bbXPL), TARNWELL_FIND(bReadXPL);
+    TARNWELL_FIND(PageControl), TARNWELL_FIND(tsStatus), TARNWELL_FIND(mMessage);
+    TARNWELL_FIND(tsVideo), TARNWELL_FIND(tsAudio), TARNWELL_FIND(tsSubpicture);
+    TARNWELL_FIND(tsXPL), TARNWELL_FIND(splXPL), TARNWELL_FIND(tvXPL), TARNWELL_FIND(mXPL);
+    TARNWELL_FIND(tsOption), TARNWELL_FIND(gbFile), TARNWELL_FIND(lVideoExt);
+    TARNWELL_FIND(eVideoExt), TARNWELL_FIND(eAudioExt), TARNWELL_FIND(eSubExt);
+    TARNWELL_FIND(lWorkdir), TARNWELL_FIND(eWorkdir), TARNWELL_FIND(cbContinue);
+    TARNWELL_FIND(cbFastCheck), TARNWELL_FIND(cbCountFr), TARNWELL_FIND(bDemux);
+    TARNWELL_FIND(bRebuild), TARNWELL_FIND(imLogo), TARNWELL_FIND(bCancel);
+    TARNWELL_FIND(StatusBar);
+#undef TARNWELL_FIND
+    return ui;
+}
+
 std::unique_ptr<StartedWindow> startWindow(bool show) {
     auto started = std::make_unique<StartedWindow>();
     started->window = std::make_unique<TfMain>();
+    started->ui = controlsOf(*started->window);
     StartedWindow* raw = started.get();
-    started->window->errorHook = [raw](const QString& text) { raw->errors << text; };
-    started->window->confirmHook = [raw](const QString& question) {
+    started->window->jobs().errorHook = [raw](const QString& text) { raw->errors << text; };
+    started->window->host().confirmHook = [raw](const QString& question) {
         raw->questions << question;
         return raw->answer;
     };
@@ -54,10 +90,10 @@ bool dropFiles(TfMain& window, const QStringList& paths) {
 }
 
 QList<bool> shownCommandStates(const TfMain& window) {
+    const MainControls ui = controlsOf(window);
     QList<bool> states;
-    for (auto command :
-         {Command::ReadEvo, Command::Demux, Command::ReadXpl, Command::Rebuild, Command::Cancel})
-        states << window.commandButton(command)->isEnabled();
+    for (const QPushButton* button : {ui.bCheck, ui.bDemux, ui.bReadXPL, ui.bRebuild, ui.bCancel})
+        states << button->isEnabled();
     return states;
 }
 

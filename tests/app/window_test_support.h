@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/main_controls.h"
 #include "app/main_window.h"
 
 namespace tarnwell::testing {
@@ -24,9 +25,13 @@ class ConfigFolder {
     QTemporaryDir dir_;
 };
 
+// The window's controls, each found by its object name.
+MainControls controlsOf(const QWidget& window);
+
 // A window with its error box and Cancel question captured instead of shown.
 struct StartedWindow {
     std::unique_ptr<TfMain> window;
+    MainControls ui;
     QStringList errors;
     QStringList questions;
     bool answer = false;
