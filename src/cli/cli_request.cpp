@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "engine/version.h"
+
 namespace tarnwell::cli {
 
 namespace {
@@ -14,7 +16,7 @@ const char* kUsage =
   tarnwell-cli demux   [OPTIONS] [--xpl XPL] EVO
   tarnwell-cli rebuild [OPTIONS] [--xpl XPL] EVO
   tarnwell-cli xpl     [OPTIONS] [--evo EVO] [--tags FILE] [--tree FILE] XPL
-  tarnwell-cli --help
+  tarnwell-cli --help | --version
 
 Runs the jobs of the window's buttons on the command line:
   read     Read EVO
@@ -39,6 +41,7 @@ OPTIONS (defaults are the window's design defaults; no stored settings are read)
   --tags FILE           xpl: write the playlist's tag lines to FILE, one per line
   --tree FILE           xpl: write the title tree to FILE, two blanks per level
   -h, --help            show this text
+  --version             show the program's version
 SLOTS: comma list of video0 video1 audio00..audio15 sub00..sub15
 
 An interrupt (Ctrl-C) cancels the running job as the Cancel button does: the files are
@@ -95,6 +98,14 @@ const char* usageText() {
     return kUsage;
 }
 
+std::string usageErrorText(const UsageError& error) {
+    return std::string("tarnwell-cli: ") + error.what() + "\nTry 'tarnwell-cli --help'.\n";
+}
+
+std::string versionText() {
+    return std::string("Tarnwell ") + kVersion + "\n";
+}
+
 std::vector<SlotRef> parseSlotList(const std::string& list) {
     std::vector<SlotRef> slots;
     std::size_t start = 0;
@@ -115,6 +126,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         if (argument == "--") break;
         if (argument == "-h" || argument == "--help") {
             parsed.help = true;
+            return parsed;
+        }
+        if (argument == "--version") {
+            parsed.version = true;
             return parsed;
         }
     }

@@ -18,8 +18,12 @@ int main(int argc, char** argv) {
     try {
         parsed = parseCommandLine(arguments);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "tarnwell-cli: %s\n\n%s", error.what(), usageText());
+        std::fputs(usageErrorText(error).c_str(), stderr);
         return kExitUsage;
+    }
+    if (parsed.version) {
+        std::fputs(versionText().c_str(), stdout);
+        return kExitOk;
     }
     if (parsed.help) {
         std::fputs(usageText(), stdout);
