@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "engine/version.h"
+
 namespace tarnwell::cli {
 
 namespace {
@@ -39,6 +41,7 @@ OPTIONS (defaults are the window's design defaults; no stored settings are read)
   --tags FILE           xpl: write the playlist's tag lines to FILE, one per line
   --tree FILE           xpl: write the title tree to FILE, two blanks per level
   -h, --help            show this text
+  --version             show the program's version
 SLOTS: comma list of video0 video1 audio00..audio15 sub00..sub15
 
 An interrupt (Ctrl-C) cancels the running job as the Cancel button does: the files are
@@ -93,6 +96,14 @@ std::string checkedExtension(const std::string& option, const std::string& value
 
 const char* usageText() {
     return kUsage;
+}
+
+std::string usageErrorText(const UsageError& error) {
+    return std::string("tarnwell-cli: ") + error.what() + "\nTry 'tarnwell-cli --help'.\n";
+}
+
+std::string versionText() {
+    return std::string("Tarnwell ") + kVersion + "\n";
 }
 
 std::vector<SlotRef> parseSlotList(const std::string& list) {

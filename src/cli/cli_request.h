@@ -45,7 +45,7 @@ class UsageError : public std::runtime_error {
 
 struct ParsedCommandLine {
     bool help = false;     // --help: print the usage text and stop
-    bool version = false;  // --version: print the program's version and stop
+    bool version = false;  // --version: print the program's name and version and stop
     CliRequest request;
 };
 
@@ -57,5 +57,12 @@ std::vector<SlotRef> parseSlotList(const std::string& list);
 
 // The usage text, with the options and the exit codes.
 const char* usageText();
+
+// What a usage error prints on standard error: one line naming the problem, then the pointer
+// to --help.
+std::string usageErrorText(const UsageError& error);
+
+// What --version prints: "Tarnwell 0.542" and a newline.
+std::string versionText();
 
 }  // namespace tarnwell::cli

@@ -10,7 +10,6 @@
 #include "cli/cli_request.h"
 #include "cli/cli_session.h"
 #include "cli/interrupt.h"
-#include "engine/version.h"
 
 int main(int argc, char** argv) {
     using namespace tarnwell::cli;
@@ -19,15 +18,15 @@ int main(int argc, char** argv) {
     try {
         parsed = parseCommandLine(arguments);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "tarnwell-cli: %s\n\n%s", error.what(), usageText());
+        std::fputs(usageErrorText(error).c_str(), stderr);
         return kExitUsage;
+    }
+    if (parsed.version) {
+        std::fputs(versionText().c_str(), stdout);
+        return kExitOk;
     }
     if (parsed.help) {
         std::fputs(usageText(), stdout);
-        return kExitOk;
-    }
-    if (parsed.version) {
-        std::printf("tarnwell-cli %s\n", tarnwell::kVersion);
         return kExitOk;
     }
     installInterruptHandler();
