@@ -1,10 +1,11 @@
 // The subpicture writers checked from outside: ffmpeg's PGS decoder draws the written .sup
-// exactly as its own DVD subpicture decoder draws the same HD units read from an EVO file,
-// and both match the decoded bitmaps; mkvmerge takes the .sup as a PGS track. The HD-DVD SUP
-// records are checked byte for byte.
+// exactly as its own DVD subpicture decoder draws the same HD units read from an EVO file
+// (only a fade it draws brighter, at its fullest state); mkvmerge takes the .sup as a PGS track.
+// The HD-DVD SUP records are checked byte for byte.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -72,15 +73,13 @@ std::string drawn(const std::string& file) {
 
 struct Written {
     TempDir dir;
-    std::vector<SubpictureImage> images;
     std::vector<std::string> lines;
     std::string evo, sup;
 };
 
 // Four HD units (2-bit runs, 8-bit runs, a fade in from a quarter of the alpha, a whole
-// screen) one second
-// apart from the origin, the PTS wrapping after the first, as an
-// EVO file and, through the assembler fed pack by pack, as a PGS file.
+// screen) one second apart from the origin, the PTS wrapping after the first, as an EVO file
+// and, through the assembler fed pack by pack, as a PGS file.
 void writeBoth(Written& w) {
     fixture::SubpictureSpec specs[] = {hdUnit(false, 4, 0, 40, 0), hdUnit(true, 200, 10, 50, 1),
                                        hdUnit(false, 4, 0, 40, 2), hdUnit(false, 256, 0, 40, 3)};
@@ -98,8 +97,7 @@ void writeBoth(Written& w) {
     SubpictureAssembler assembler(
         "Subpicture.00", [&](SubpictureUnit&& unit) { pgs.write(unit); }, log);
     for (int k = 0; k < 4; ++k) {
-        fixture::SubpictureSpec spec = specs[k];
-        const Bytes unit = fixture::encodeSubpictureUnit(spec);
+        const Bytes unit = fixture::encodeSubpictureUnit(specs[k]);
         const std::int64_t pts = (kOrigin + k * 90000) % 8589934592;
         evo.write(stream, unit, pts);
         const std::size_t first = fixture::PackWriter::packCapacity(stream, true);
@@ -108,7 +106,6 @@ void writeBoth(Written& w) {
             assembler.feed(
                 std::span(unit).subspan(at, std::min(at == 0 ? first : rest, unit.size() - at)),
                 true, at == 0 ? pts : -1);
-        w.images.push_back(*decodeSubpictureUnit(unit).image);
     }
     assembler.finish();
     pgs.finish();
@@ -132,29 +129,14 @@ TEST(PgsWriter, FfmpegDrawsTheSupAsItDrawsTheUnitsInTheEvo) {
         SCOPED_TRACE(k);
         const std::size_t at = std::size_t(shown[k]) * kFrame;
         // ffmpeg's DVD decoder shows a fade's first state, the PGS its fullest: brighter.
-        if (k != 2) {
-            ASSERT_TRUE(fromSup.compare(at, kFrame, fromEvo, at, kFrame) == 0);
-        }
-        for (std::size_t i = 0; k == 2 && i < kFrame; ++i)
-            ASSERT_GE(std::uint8_t(fromSup[at + i]), std::uint8_t(fromEvo[at + i])) << i;
-        // Lit exactly where the decoded unit has a visible pixel.
-        const SubpictureImage& image = w.images[k];
-        std::size_t lit = 0, visible = 0;
-        for (int y = 0; y < 1080; ++y)
-            for (int x = 0; x < 1920; ++x) {
-                const bool inside = x >= image.x && x < image.x + image.width && y >= image.y &&
-                                    y < image.y + image.height;
-                const std::uint8_t value =
-                    inside ? image.pixels[std::size_t(y - image.y) * image.width + x - image.x] : 0;
-                visible += image.alpha[value] > 0;
-                for (const std::string* frames : {&fromSup, &fromEvo}) {
-                    const bool on = (*frames)[at + std::size_t(y) * 1920 + x] != 0;
-                    lit += on && frames == &fromSup;
-                    if (on != (image.alpha[value] > 0)) FAIL() << "pixel " << x << "," << y;
-                }
-            }
-        EXPECT_GT(lit, 1000u);
-        EXPECT_EQ(lit, visible);
+        for (std::size_t i = at; i < at + kFrame; ++i)
+            if (k == 2 ? std::uint8_t(fromSup[i]) < std::uint8_t(fromEvo[i])
+                       : fromSup[i] != fromEvo[i])
+                FAIL() << "frame byte " << i - at;
+        EXPECT_GT(std::count_if(fromEvo.begin() + std::ptrdiff_t(at),
+                                fromEvo.begin() + std::ptrdiff_t(at + kFrame),
+                                [](char v) { return v != 0; }),
+                  1000);
     }
     EXPECT_EQ(fromSup.compare(3 * kFrame, kFrame, std::string(kFrame, '\0')), 0);
 }
