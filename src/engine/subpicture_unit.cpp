@@ -84,29 +84,32 @@ void SubpictureAssembler::finish() {
 
 namespace {
 
-// Reads bits from the front of [begin, end) of a unit; `failed` once a read passes the end.
+// Reads bits from `begin` to the end of a unit, a byte at a time into a cache; `failed` once a
+// read passes the end.
 class BitReader {
   public:
-    BitReader(std::span<const std::uint8_t> unit, std::size_t begin)
-        : unit_(unit), bit_(begin * 8) {}
+    BitReader(std::span<const std::uint8_t> unit, std::size_t begin) : unit_(unit), next_(begin) {}
     std::uint32_t bits(int count) {
-        std::uint32_t value = 0;
-        for (int i = 0; i < count; ++i) {
-            if (bit_ >= unit_.size() * 8) {
+        while (cached_ < count) {
+            if (next_ >= unit_.size()) {
                 failed = true;
                 return 0;
             }
-            value = value << 1 | ((unit_[bit_ / 8] >> (7 - bit_ % 8)) & 1);
-            ++bit_;
+            cache_ = cache_ << 8 | unit_[next_++];
+            cached_ += 8;
         }
-        return value;
+        cached_ -= count;
+        return static_cast<std::uint32_t>(cache_ >> cached_) & ((1u << count) - 1);
     }
-    void alignToByte() { bit_ = (bit_ + 7) / 8 * 8; }
+    // The bits left in the cache beyond whole bytes belong to the byte begun last.
+    void alignToByte() { cached_ -= cached_ % 8; }
     bool failed = false;
 
   private:
     std::span<const std::uint8_t> unit_;
-    std::size_t bit_;
+    std::size_t next_;
+    std::uint64_t cache_ = 0;
+    int cached_ = 0;
 };
 
 constexpr std::uint32_t kToLineEnd = 0xFFFFFFFF;

@@ -1,6 +1,8 @@
 #include "jobs/pgs_writer.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <utility>
 
 namespace tarnwell {
@@ -43,18 +45,34 @@ void putRun(std::vector<std::uint8_t>& out, std::uint8_t colour, std::size_t len
     }
 }
 
+// The end of the run of equal values that starts at `from`, compared 8 bytes at a time.
+const std::uint8_t* runEnd(const std::uint8_t* from, const std::uint8_t* end) {
+    const std::uint64_t same = *from * std::uint64_t{0x0101010101010101};
+    const std::uint8_t* at = from + 1;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; end - at >= 8; at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, at, 8);
+            if (const std::uint64_t differ = word ^ same; differ != 0)
+                return at + std::countr_zero(differ) / 8;
+        }
+    }
+    while (at < end && *at == *from) ++at;
+    return at;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> pgsRunLength(const SubpictureImage& image) {
     std::vector<std::uint8_t> out;
+    out.reserve(image.pixels.size() / 4 + 2 * static_cast<std::size_t>(image.height));
     const auto width = static_cast<std::size_t>(image.width);
     for (int line = 0; line < image.height; ++line) {
         const std::uint8_t* row = image.pixels.data() + static_cast<std::size_t>(line) * width;
-        for (std::size_t x = 0; x < width;) {
-            std::size_t end = x + 1;
-            while (end < width && row[end] == row[x]) ++end;
-            putRun(out, row[x], end - x);
-            x = end;
+        for (const std::uint8_t* at = row; at < row + width;) {
+            const std::uint8_t* end = runEnd(at, row + width);
+            putRun(out, *at, static_cast<std::size_t>(end - at));
+            at = end;
         }
         out.push_back(0);
         out.push_back(0);
