@@ -21,6 +21,10 @@ constexpr std::size_t kDvdHeaderSize = 4;
 // A unit with more display control sequences than this is taken as an endless chain.
 constexpr int kMaxSequences = 256;
 
+std::string ptsText(std::int64_t pts) {
+    return pts < 0 ? "none" : std::to_string(pts);
+}
+
 }  // namespace
 
 SubpictureAssembler::SubpictureAssembler(std::string streamName, UnitSink onUnit, LogSink log)
@@ -74,8 +78,7 @@ void SubpictureAssembler::feed(std::span<const std::uint8_t> chunk, bool packetS
 
 void SubpictureAssembler::finish() {
     if (!unit_.empty())
-        log_(streamName_ + ": incomplete subpicture unit at PTS " + std::to_string(unitPts_) +
-             " dropped");
+        log_(streamName_ + ": incomplete subpicture unit at PTS " + ptsText(unitPts_) + " dropped");
     unit_.clear();
     unitSize_ = 0;
 }
@@ -328,7 +331,7 @@ std::string skippedUnitLine(std::string_view streamName, std::int64_t pts,
                             std::string_view reason) {
     std::string line(streamName);
     line += ": subpicture unit at PTS ";
-    line += pts < 0 ? std::string("none") : std::to_string(pts);
+    line += ptsText(pts);
     line += " skipped (";
     line += reason;
     line += ")";
