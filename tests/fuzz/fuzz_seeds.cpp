@@ -11,6 +11,7 @@
 
 #include "evo_builder.h"
 #include "sample_playlist.h"
+#include "subpicture_encoder.h"
 
 namespace {
 
@@ -141,6 +142,32 @@ void playlistSeeds(const std::filesystem::path& folder) {
     }
 }
 
+// Encoded units of both forms and colour sizes, a fade, two units back to back.
+void subpictureSeeds(const std::filesystem::path& folder) {
+    int number = 0;
+    for (const bool hd : {true, false}) {
+        for (const bool eightBit : {false, true}) {
+            if (!hd && eightBit) continue;
+            SubpictureSpec s;
+            s.hdForm = hd;
+            s.eightBitRuns = eightBit;
+            s.x = 10, s.y = 20, s.width = 150, s.height = 9;
+            s.pixels = subpicturePattern(s.width, s.height, eightBit ? 256 : 4, 7);
+            s.palette = hd ? Bytes(768, 0x80) : Bytes{0x12, 0x34};
+            s.alpha = hd ? Bytes(256, 0x10) : Bytes{0xF0, 0x0F};
+            if (hd) s.fadeAlphas = {Bytes(256, 0x00)};
+            s.stopDelay = 50;
+            const Bytes unit = encodeSubpictureUnit(s);
+            for (const std::uint8_t control : {0x7F, 0x02, 0x85}) {
+                Bytes input{control};
+                append(input, unit);
+                append(input, unit);
+                save(folder, number++, input);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,5 +179,6 @@ int main(int argc, char** argv) {
     scanLoopSeeds(root / "scan_loop");
     packRuleSeeds(root / "pack_rules");
     playlistSeeds(root / "playlist");
+    subpictureSeeds(root / "subpicture");
     return 0;
 }

@@ -1,0 +1,353 @@
+#include "engine/subpicture_unit.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tarnwell {
+
+namespace {
+
+std::uint32_t be16(std::span<const std::uint8_t> b, std::size_t at) {
+    return std::uint32_t{b[at]} << 8 | b[at + 1];
+}
+std::uint32_t be32(std::span<const std::uint8_t> b, std::size_t at) {
+    return be16(b, at) << 16 | be16(b, at + 2);
+}
+
+// The header bytes that hold the size field, and the smallest size that holds the header.
+constexpr std::size_t kHdSizeFieldEnd = 6;
+constexpr std::size_t kHdHeaderSize = 10;
+constexpr std::size_t kDvdHeaderSize = 4;
+// A unit with more display control sequences than this is taken as an endless chain.
+constexpr int kMaxSequences = 256;
+
+std::string ptsText(std::int64_t pts) {
+    return pts < 0 ? "none" : std::to_string(pts);
+}
+
+}  // namespace
+
+SubpictureAssembler::SubpictureAssembler(std::string streamName, UnitSink onUnit, LogSink log)
+    : streamName_(std::move(streamName)), onUnit_(std::move(onUnit)), log_(std::move(log)) {}
+
+void SubpictureAssembler::skipToNextPacket(std::string_view reason) {
+    log_(skippedUnitLine(streamName_, unitPts_, reason));
+    unit_.clear();
+    unitSize_ = 0;
+    skipping_ = true;
+}
+
+void SubpictureAssembler::feed(std::span<const std::uint8_t> chunk, bool packetStarts,
+                               std::int64_t pts) {
+    if (packetStarts) {
+        if (pts >= 0) lastPts_ = pts;
+        skipping_ = false;
+    }
+    while (!chunk.empty() && !skipping_) {
+        if (unit_.empty()) unitPts_ = lastPts_;
+        // First the size field, then the rest of the unit.
+        std::size_t wanted = unitSize_;
+        if (wanted == 0)
+            wanted = unit_.size() >= 2 && unit_[0] == 0 && unit_[1] == 0 ? kHdSizeFieldEnd : 2;
+        const std::size_t take = std::min(wanted - unit_.size(), chunk.size());
+        unit_.insert(unit_.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(take));
+        chunk = chunk.subspan(take);
+        if (unit_.size() < wanted) break;
+        if (unitSize_ == 0) {
+            const bool hd = unit_[0] == 0 && unit_[1] == 0;
+            if (hd && unit_.size() < kHdSizeFieldEnd) continue;
+            const std::size_t size = hd ? be32(unit_, 2) : be16(unit_, 0);
+            if (size == 0) {
+                skipToNextPacket("zero size");
+            } else if (size < (hd ? kHdHeaderSize : kDvdHeaderSize) ||
+                       size > kMaxSubpictureUnitSize) {
+                skipToNextPacket("bad unit size");
+            } else {
+                unitSize_ = size;
+                unit_.reserve(size);
+            }
+            continue;
+        }
+        const UnitForm form = unit_[0] == 0 && unit_[1] == 0 ? UnitForm::Hd : UnitForm::Dvd;
+        SubpictureUnit done{std::move(unit_), unitPts_, form};
+        unit_ = {};
+        unitSize_ = 0;
+        onUnit_(std::move(done));
+    }
+}
+
+void SubpictureAssembler::finish() {
+    if (!unit_.empty())
+        log_(streamName_ + ": incomplete subpicture unit at PTS " + ptsText(unitPts_) + " dropped");
+    unit_.clear();
+    unitSize_ = 0;
+}
+
+// ---- Decoder ----------------------------------------------------------------------------
+
+namespace {
+
+// Reads bits from `begin` to the end of a unit, a byte at a time into a cache; `failed` once a
+// read passes the end.
+class BitReader {
+  public:
+    BitReader(std::span<const std::uint8_t> unit, std::size_t begin) : unit_(unit), next_(begin) {}
+    std::uint32_t bits(int count) {
+        while (cached_ < count) {
+            if (next_ >= unit_.size()) {
+                failed = true;
+                return 0;
+            }
+            cache_ = cache_ << 8 | unit_[next_++];
+            cached_ += 8;
+        }
+        cached_ -= count;
+        return static_cast<std::uint32_t>(cache_ >> cached_) & ((1u << count) - 1);
+    }
+    // The bits left in the cache beyond whole bytes belong to the byte begun last.
+    void alignToByte() { cached_ -= cached_ % 8; }
+    bool failed = false;
+
+  private:
+    std::span<const std::uint8_t> unit_;
+    std::size_t next_;
+    std::uint64_t cache_ = 0;
+    int cached_ = 0;
+};
+
+constexpr std::uint32_t kToLineEnd = 0xFFFFFFFF;
+
+// HD form run: run flag, colour size (2 or 8 bits), colour, then for a run the length size
+// (3 bits + 2, or 7 bits + 9 with 0 meaning the rest of the line).
+std::uint32_t hdRun(BitReader& in, std::uint8_t& colour) {
+    const bool run = in.bits(1) != 0;
+    colour = static_cast<std::uint8_t>(in.bits(in.bits(1) ? 8 : 2));
+    if (!run) return 1;
+    if (in.bits(1) == 0) return in.bits(3) + 2;
+    const std::uint32_t length = in.bits(7);
+    return length == 0 ? kToLineEnd : length + 9;
+}
+
+// DVD form run: a 4, 8, 12 or 16-bit code, length above the 2 colour bits; length 0 means
+// the rest of the line.
+std::uint32_t dvdRun(BitReader& in, std::uint8_t& colour) {
+    std::uint32_t code = in.bits(4);
+    for (std::uint32_t limit = 0x4; limit <= 0x40 && code < limit; limit <<= 2)
+        code = code << 4 | in.bits(4);
+    colour = static_cast<std::uint8_t>(code & 3);
+    return code >> 2 == 0 ? kToLineEnd : code >> 2;
+}
+
+bool decodeField(std::span<const std::uint8_t> unit, std::size_t offset, UnitForm form,
+                 SubpictureImage& image, int firstLine) {
+    BitReader in(unit, offset);
+    const auto width = static_cast<std::uint32_t>(image.width);
+    for (int line = firstLine; line < image.height; line += 2) {
+        std::uint8_t* row = image.pixels.data() + static_cast<std::size_t>(line) * width;
+        std::uint32_t x = 0;
+        while (x < width) {
+            std::uint8_t colour = 0;
+            const std::uint32_t length =
+                form == UnitForm::Hd ? hdRun(in, colour) : dvdRun(in, colour);
+            if (in.failed) return false;
+            // A run past the line's end is cut at it.
+            const std::uint32_t n = std::min(length, width - x);
+            std::fill(row + x, row + x + n, colour);
+            x += n;
+        }
+        in.alignToByte();
+    }
+    return true;
+}
+
+struct ColourState {
+    std::array<YCrCb, 256> palette{};
+    std::array<std::uint8_t, 256> alpha{};
+    int sum() const {
+        int total = 0;
+        for (auto a : alpha) total += a;
+        return total;
+    }
+};
+
+// The DVD form's 0x03/0x04 arguments: four nibbles, the first for pixel value 3.
+std::array<int, 4> nibbles(std::span<const std::uint8_t> unit, std::size_t at) {
+    return {unit[at + 1] & 0x0F, unit[at + 1] >> 4, unit[at] & 0x0F, unit[at] >> 4};
+}
+
+}  // namespace
+
+YCrCb dvdGrey(int colourIndex) {
+    return {static_cast<std::uint8_t>(16 + (colourIndex & 15) * 219 / 15), 128, 128};
+}
+
+SubpictureDecode decodeSubpictureUnit(std::span<const std::uint8_t> unit) {
+    SubpictureImage image;
+    const bool hd = unit.size() >= 2 && unit[0] == 0 && unit[1] == 0;
+    image.form = hd ? UnitForm::Hd : UnitForm::Dvd;
+    const std::size_t header = hd ? kHdHeaderSize : kDvdHeaderSize;
+    if (unit.size() < header) return {{}, "unit cut short"};
+    const std::size_t declared = hd ? be32(unit, 2) : be16(unit, 0);
+    if (declared == 0) return {{}, "zero size"};
+    if (declared != unit.size()) return {{}, "size outside the unit"};
+    const std::size_t offsetSize = hd ? 4 : 2;
+    auto offsetAt = [&](std::size_t at) { return hd ? be32(unit, at) : be16(unit, at); };
+
+    ColourState colours;
+    std::array<int, 4> dvdColours{0, 1, 2, 3};
+    std::array<int, 4> dvdContrast{0, 15, 15, 15};
+    auto applyDvdColours = [&] {
+        for (int v = 0; v < 4; ++v) {
+            colours.palette[v] = dvdGrey(dvdColours[v]);
+            colours.alpha[v] = static_cast<std::uint8_t>(dvdContrast[v] * 17);
+        }
+    };
+    if (!hd) applyDvdColours();
+    ColourState best;
+    int bestSum = -1;
+    bool started = false, stopped = false, haveArea = false, haveFields = false;
+    std::size_t fieldOffset[2] = {0, 0};
+    int x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+
+    std::size_t sequence = offsetAt(hd ? 6 : 2);
+    for (int count = 0;; ++count) {
+        if (count == kMaxSequences) return {{}, "endless display control sequences"};
+        if (sequence < header || sequence + 2 + offsetSize > unit.size())
+            return {{}, "display control sequence outside the unit"};
+        const std::int64_t delay = be16(unit, sequence);
+        const std::size_t next = offsetAt(sequence + 2);
+        std::size_t at = sequence + 2 + offsetSize;
+        for (bool end = false; !end;) {
+            if (at >= unit.size()) return {{}, "command cut short"};
+            const std::uint8_t command = unit[at++];
+            std::size_t argument = 0;
+            switch (command) {
+                case 0x00:
+                case 0x01:
+                    if (!started) image.startDelay = delay;
+                    started = true;
+                    if (command == 0x00) image.forced = true;
+                    break;
+                case 0x02:
+                    if (!stopped) image.stopDelay = delay;
+                    stopped = true;
+                    break;
+                case 0xFF:
+                    end = true;
+                    break;
+                case 0x83:
+                    argument = hd ? 768 : 0;
+                    break;
+                case 0x84:
+                    argument = hd ? 256 : 0;
+                    break;
+                case 0x85:
+                case 0x05:
+                    argument = 6;
+                    break;
+                case 0x86:
+                    argument = hd ? 8 : 0;
+                    break;
+                case 0x03:
+                case 0x04:
+                    argument = hd ? 0 : 2;
+                    break;
+                case 0x06:
+                    argument = hd ? 0 : 4;
+                    break;
+                default:
+                    break;
+            }
+            const bool known = command <= 0x02 || command == 0xFF || argument != 0;
+            if (!known) return {{}, "unknown command"};
+            if (at + argument > unit.size()) return {{}, "command cut short"};
+            switch (command) {
+                case 0x83:
+                    for (int i = 0; i < 256; ++i)
+                        colours.palette[i] = {unit[at + 3 * i], unit[at + 3 * i + 1],
+                                              unit[at + 3 * i + 2]};
+                    break;
+                case 0x84:
+                    for (int i = 0; i < 256; ++i)
+                        colours.alpha[i] = static_cast<std::uint8_t>(255 - unit[at + i]);
+                    break;
+                case 0x03:
+                    dvdColours = nibbles(unit, at);
+                    applyDvdColours();
+                    break;
+                case 0x04:
+                    dvdContrast = nibbles(unit, at);
+                    applyDvdColours();
+                    break;
+                case 0x85:
+                case 0x05:
+                    x1 = static_cast<int>(unit[at] << 4 | unit[at + 1] >> 4);
+                    x2 = static_cast<int>((unit[at + 1] & 0x0F) << 8 | unit[at + 2]);
+                    y1 = static_cast<int>(unit[at + 3] << 4 | unit[at + 4] >> 4);
+                    y2 = static_cast<int>((unit[at + 4] & 0x0F) << 8 | unit[at + 5]);
+                    haveArea = true;
+                    break;
+                case 0x86:
+                case 0x06:
+                    fieldOffset[0] = offsetAt(at);
+                    fieldOffset[1] = offsetAt(at + offsetSize);
+                    haveFields = true;
+                    break;
+                default:
+                    break;
+            }
+            at += argument;
+        }
+        if (const int sum = colours.sum(); sum > bestSum) {
+            bestSum = sum;
+            best = colours;
+        }
+        if (next == sequence) break;
+        // Sequences only go forward, so every chain ends.
+        if (next < sequence) return {{}, "endless display control sequences"};
+        sequence = next;
+    }
+
+    if (!haveArea || !haveFields) return {{}, "no bitmap"};
+    if (x2 < x1 || y2 < y1) return {{}, "bad area"};
+    if (x2 >= kSubpictureScreenWidth || y2 >= kSubpictureScreenHeight)
+        return {{}, "area larger than the screen"};
+    if (fieldOffset[0] >= unit.size() || fieldOffset[1] >= unit.size())
+        return {{}, "bitmap offset outside the unit"};
+    image.x = x1;
+    image.y = y1;
+    image.width = x2 - x1 + 1;
+    image.height = y2 - y1 + 1;
+    image.palette = best.palette;
+    image.alpha = best.alpha;
+    image.pixels.assign(static_cast<std::size_t>(image.width) * image.height, 0);
+    for (int field = 0; field < 2; ++field)
+        if (!decodeField(unit, fieldOffset[field], image.form, image, field))
+            return {{}, "runs outside the unit"};
+    return {std::move(image), {}};
+}
+
+std::string skippedUnitLine(std::string_view streamName, std::int64_t pts,
+                            std::string_view reason) {
+    std::string line(streamName);
+    line += ": subpicture unit at PTS ";
+    line += ptsText(pts);
+    line += " skipped (";
+    line += reason;
+    line += ")";
+    return line;
+}
+
+std::optional<SubpictureImage> decodeForOutput(const SubpictureUnit& unit,
+                                               std::string_view streamName,
+                                               const SubpictureAssembler::LogSink& log) {
+    if (unit.pts < 0) {
+        log(skippedUnitLine(streamName, unit.pts, "no time stamp"));
+        return std::nullopt;
+    }
+    SubpictureDecode decoded = decodeSubpictureUnit(unit.bytes);
+    if (!decoded.image) log(skippedUnitLine(streamName, unit.pts, decoded.error));
+    return std::move(decoded.image);
+}
+
+}  // namespace tarnwell

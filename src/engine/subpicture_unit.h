@@ -1,0 +1,115 @@
+#pragma once
+// Subpicture units: the assembler that cuts one subpicture stream's payload into units by the
+// unit's own size field, and the decoder that turns one unit into a bitmap with its times,
+// place and colours. Format knowledge only: no file I/O.
+//
+// Two unit forms occur. The HD form starts with a zero word, then a 4-byte big-endian unit
+// size and the 4-byte offset of the first display control sequence; its commands carry 4-byte
+// offsets, a 256-entry Y/Cr/Cb palette and 256 alpha bytes. The DVD form starts with a 2-byte
+// size and a 2-byte offset, and its commands pick 4 colours and 4 contrasts. Both forms keep
+// the bitmap as run-length coded lines, even and odd field apart.
+//
+// Bad units never raise: the assembler reports a unit whose size field cannot be right and
+// resumes at the next packet; the decoder returns a reason instead of an image. The decoder
+// reads only inside the unit and its work is bounded by the unit's size and the screen.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwell {
+
+enum class UnitForm : std::uint8_t { Hd, Dvd };
+
+// One whole unit as it stood in the stream, tagged with the PTS of the packet in which its
+// first byte came, or the last PTS seen on the stream before that (-1: none seen yet).
+struct SubpictureUnit {
+    std::vector<std::uint8_t> bytes;
+    std::int64_t pts = -1;
+    UnitForm form = UnitForm::Hd;
+};
+
+inline constexpr int kSubpictureScreenWidth = 1920;
+inline constexpr int kSubpictureScreenHeight = 1080;
+// Display control sequence delays count in units of this many 90 kHz ticks.
+inline constexpr std::int64_t kSubpictureDelayTicks = 1024;
+// Larger size fields are taken as damage: no unit of a 1920x1080 screen needs this much.
+inline constexpr std::size_t kMaxSubpictureUnitSize = 8 * 1024 * 1024;
+
+// Cuts the payload of one subpicture stream into units. The chunks of all packets of the
+// stream are fed in stream order, across files; a unit may start inside the packet in which
+// the previous one ended, and may span any number of packets and calls.
+class SubpictureAssembler {
+  public:
+    using UnitSink = std::function<void(SubpictureUnit&&)>;
+    using LogSink = std::function<void(std::string_view)>;
+
+    // `streamName` names the stream in the log lines (e.g. the stream's caption).
+    SubpictureAssembler(std::string streamName, UnitSink onUnit, LogSink log);
+
+    // `packetStarts`: the chunk is the first of its packet's payload; `pts`: that packet's
+    // 33-bit PTS, or -1 when its header carries none.
+    void feed(std::span<const std::uint8_t> chunk, bool packetStarts, std::int64_t pts);
+    // The end of the stream: an incomplete last unit is dropped and logged.
+    void finish();
+
+  private:
+    void skipToNextPacket(std::string_view reason);
+
+    std::string streamName_;
+    UnitSink onUnit_;
+    LogSink log_;
+    std::vector<std::uint8_t> unit_;
+    std::size_t unitSize_ = 0;  // 0 while the size field is not complete
+    std::int64_t unitPts_ = -1;
+    std::int64_t lastPts_ = -1;
+    bool skipping_ = false;
+};
+
+struct YCrCb {
+    std::uint8_t y = 16, cr = 128, cb = 128;
+    bool operator==(const YCrCb&) const = default;
+};
+
+// A decoded unit. Delays count in kSubpictureDelayTicks from the unit's PTS.
+struct SubpictureImage {
+    UnitForm form = UnitForm::Hd;
+    std::int64_t startDelay = 0;
+    std::int64_t stopDelay = -1;  // -1: the unit has no stop command
+    bool forced = false;
+    // Place on the screen; the area's corners are inclusive in the unit, so width = x2-x1+1.
+    int x = 0, y = 0, width = 0, height = 0;
+    // Colours by pixel value. The DVD form's four colours are drawn from a grey palette.
+    // Where display sequences change colours or alpha (a fade), the state with the largest
+    // alpha sum is kept.
+    std::array<YCrCb, 256> palette{};
+    std::array<std::uint8_t, 256> alpha{};  // 0 transparent .. 255 opaque
+    std::vector<std::uint8_t> pixels;       // width*height values, line by line
+};
+
+struct SubpictureDecode {
+    std::optional<SubpictureImage> image;
+    std::string_view error;  // why the unit is unusable, when `image` is empty
+};
+
+SubpictureDecode decodeSubpictureUnit(std::span<const std::uint8_t> unit);
+
+// The grey that the DVD form's colour index 0..15 is drawn with.
+YCrCb dvdGrey(int colourIndex);
+
+// The log line for a unit that is skipped: names the stream and the unit's time.
+std::string skippedUnitLine(std::string_view streamName, std::int64_t pts, std::string_view reason);
+
+// Decodes a whole unit for a writer: a unit without a time stamp or one the decoder refuses
+// is logged through `log` and gives nothing.
+std::optional<SubpictureImage> decodeForOutput(const SubpictureUnit& unit,
+                                               std::string_view streamName,
+                                               const SubpictureAssembler::LogSink& log);
+
+}  // namespace tarnwell

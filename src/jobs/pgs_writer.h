@@ -1,0 +1,51 @@
+#pragma once
+// A subpicture stream as Blu-ray presentation graphics (a PGS ".sup"): per unit one display
+// set at its start time that shows its bitmap at its place on a 1920x1080 screen with its
+// palette and alpha mapped entry for entry, and one display set at its stop time that clears
+// it. Times count in 90 kHz ticks from a given origin (the first PTS of video stream 0),
+// 33-bit wrap-aware. A unit without a stop command is cleared when the next unit shows, or
+// kDefaultShowTicks after its start when it is the last; a clear that would come after the
+// next unit's start comes at that start. Units before the origin are skipped and logged.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/file_io.h"
+#include "engine/subpicture_unit.h"
+
+namespace tarnwell {
+
+// The object bitmap as PGS run-length code: each line ends with 00 00; colour 0 runs and
+// other runs take the shortest of the 1- to 4-byte forms.
+std::vector<std::uint8_t> pgsRunLength(const SubpictureImage& image);
+
+class PgsWriter {
+  public:
+    static constexpr std::int64_t kDefaultShowTicks = 5 * 90000;
+
+    PgsWriter(OutputFile& out, std::int64_t originPts, std::string streamName,
+              SubpictureAssembler::LogSink log);
+    void write(const SubpictureUnit& unit);
+    // Writes the clearing display set of the last unit.
+    void finish();
+
+  private:
+    void segment(std::uint8_t type, std::uint32_t time, const std::vector<std::uint8_t>& body);
+    void showSet(std::uint32_t time, const SubpictureImage& image);
+    void clearSet(std::uint32_t time);
+
+    OutputFile& out_;
+    std::int64_t originPts_;
+    std::string streamName_;
+    SubpictureAssembler::LogSink log_;
+    std::uint16_t compositionNumber_ = 0;
+    // The clear still owed for the unit shown last: its time (or none when it has no stop).
+    bool clearOwed_ = false;
+    std::optional<std::uint32_t> clearTime_;
+    std::uint32_t shownAt_ = 0;
+    std::vector<std::uint8_t> window_;  // the shown unit's window: x, y, width, height
+};
+
+}  // namespace tarnwell
