@@ -224,4 +224,16 @@ void OutputFile::closeQuietly() noexcept {
     }
 }
 
+void writeTextFile(const std::string& name, std::string_view text) {
+    OutputFile out;
+    out.create(name);
+    try {
+        out.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    } catch (const FileError&) {
+        out.closeQuietly();
+        throw;
+    }
+    out.close();
+}
+
 }  // namespace tarnwell

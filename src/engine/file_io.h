@@ -96,4 +96,8 @@ class OutputFile {
     bool failed_ = false;
 };
 
+// Creates the file `name`, writes `text` and closes it: an option or chapters file, written
+// whole. The file is closed whatever fails; the errors are those of OutputFile.
+void writeTextFile(const std::string& name, std::string_view text);
+
 }  // namespace tarnwell
