@@ -51,6 +51,14 @@ std::size_t groupBytes(const LpcmFormat& f) {
     const int n = groupSamples(f);
     return static_cast<std::size_t>(n * 2 + n * (f.bitsPerSample - 16) / 8);
 }
+// A block: the groups that complete a set of samples of every channel, as pcm_dvd reads them;
+// a stream's unfinished last block is dropped.
+int groupsPerBlock(const LpcmFormat& f) {
+    if (f.bitsPerSample == 16) return f.channels;
+    if (f.channels == 1) return 2;
+    if (f.channels == 2 || f.channels == 4) return 1;
+    return f.channels == 8 ? 2 : f.channels;
+}
 
 }  // namespace
 
@@ -93,7 +101,7 @@ void LpcmWavWriter::feed(std::span<const std::uint8_t> chunk, bool packetStarts,
 void LpcmWavWriter::start(const LpcmFormat& format, std::uint8_t formatByte) {
     format_ = format;
     formatByte_ = formatByte;
-    groupIn_ = groupBytes(format);
+    blockIn_ = groupBytes(format) * static_cast<std::size_t>(groupsPerBlock(format));
     const auto bytes = header(false);
     out_.write(bytes.data(), bytes.size());
 }
@@ -101,8 +109,9 @@ void LpcmWavWriter::start(const LpcmFormat& format, std::uint8_t formatByte) {
 void LpcmWavWriter::convert(std::span<const std::uint8_t> bytes) {
     const LpcmFormat& f = *format_;
     converted_.clear();
-    // A group is regrouped only once whole; its start may wait in `pending_`.
-    auto regroup = [&](const std::uint8_t* g) {
+    // A block is regrouped only once whole; its start may wait in `pending_`.
+    const std::size_t group = groupBytes(f);
+    auto regroupOne = [&](const std::uint8_t* g) {
         if (f.bitsPerSample == 16) {
             converted_.push_back(g[1]);
             converted_.push_back(g[0]);
@@ -123,17 +132,20 @@ void LpcmWavWriter::convert(std::span<const std::uint8_t> bytes) {
             converted_.push_back(top[0]);
         }
     };
+    auto regroup = [&](const std::uint8_t* block) {
+        for (std::size_t at = 0; at < blockIn_; at += group) regroupOne(block + at);
+    };
 
     std::size_t at = 0;
     if (!pending_.empty()) {
-        const std::size_t take = std::min(groupIn_ - pending_.size(), bytes.size());
+        const std::size_t take = std::min(blockIn_ - pending_.size(), bytes.size());
         pending_.insert(pending_.end(), bytes.begin(), bytes.begin() + take);
         at = take;
-        if (pending_.size() < groupIn_) return;
+        if (pending_.size() < blockIn_) return;
         regroup(pending_.data());
         pending_.clear();
     }
-    for (; at + groupIn_ <= bytes.size(); at += groupIn_) regroup(bytes.data() + at);
+    for (; at + blockIn_ <= bytes.size(); at += blockIn_) regroup(bytes.data() + at);
     pending_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end());
 
     if (converted_.empty()) return;

@@ -49,7 +49,8 @@ class LpcmWavWriter {
               std::span<const std::uint8_t, 3> header);
 
     // Writes the RIFF and data sizes (RF64 with a ds64 chunk past 4 GiB). Samples of an
-    // unfinished last group are dropped. Throws "Stream write error" like the file does.
+    // unfinished last block (the groups that hold a sample of every channel) are dropped. Throws
+    // "Stream write error" like the file does.
     void finish();
 
     const std::optional<LpcmFormat>& format() const { return format_; }
@@ -69,7 +70,7 @@ class LpcmWavWriter {
     bool changeLogged_ = false;
     bool missingLogged_ = false;
     bool finished_ = false;
-    std::size_t groupIn_ = 0;            // bytes of one group in the stream
+    std::size_t blockIn_ = 0;            // bytes of one group in the stream
     std::vector<std::uint8_t> pending_;  // the start of a group cut by a chunk's end
     std::vector<std::uint8_t> converted_;
     std::uint64_t dataBytes_ = 0;
