@@ -62,6 +62,10 @@ struct WavCase {
     std::uint8_t formatByte;
 };
 
+void PrintTo(const WavCase& c, std::ostream* out) {
+    *out << c.bits << "-bit " << c.channels << "ch";
+}
+
 class LpcmWavTest : public ::testing::TestWithParam<WavCase> {};
 
 TEST_P(LpcmWavTest, FfmpegDecodesTheSameSamples) {
