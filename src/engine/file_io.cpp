@@ -193,6 +193,23 @@ void OutputFile::write(const std::uint8_t* data, std::size_t length) {
     }
 }
 
+void OutputFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t length) {
+    if (fd_ < 0 || failed_ || offset < 0 || offset + static_cast<std::int64_t>(length) > accepted_)
+        throw FileError(kStreamWriteError);
+    flush();
+    while (length > 0) {
+        const ssize_t n = ::pwrite(fd_, data, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            failed_ = true;
+            throw FileError(kStreamWriteError);
+        }
+        data += n;
+        offset += n;
+        length -= static_cast<std::size_t>(n);
+    }
+}
+
 void OutputFile::close() {
     if (fd_ < 0) return;
     bool ok = !failed_;
@@ -212,6 +229,18 @@ void OutputFile::closeQuietly() noexcept {
         close();
     } catch (...) {
     }
+}
+
+void writeTextFile(const std::string& name, std::string_view text) {
+    OutputFile out;
+    out.create(name);
+    try {
+        out.write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    } catch (const FileError&) {
+        out.closeQuietly();
+        throw;
+    }
+    out.close();
 }
 
 }  // namespace tarnwell

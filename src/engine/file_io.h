@@ -77,6 +77,10 @@ class OutputFile {
     std::int64_t size() const { return accepted_; }
 
     void write(const std::uint8_t* data, std::size_t length);
+    // Writes over bytes already accepted, at `offset` from the start of the file (a header
+    // whose sizes are known only at the end). The buffered bytes are written out first; bytes
+    // beyond what was accepted, or any failure, raise "Stream write error" as `write` does.
+    void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t length);
     // Flushes and closes. Throws "Stream write error" when the buffered bytes cannot be
     // written or the close fails; the file is closed in every case.
     void close();
@@ -93,5 +97,9 @@ class OutputFile {
     std::int64_t accepted_ = 0;
     bool failed_ = false;
 };
+
+// Creates the file `name`, writes `text` and closes it: an option or chapters file, written
+// whole. The file is closed whatever fails; the errors are those of OutputFile.
+void writeTextFile(const std::string& name, std::string_view text);
 
 }  // namespace tarnwell

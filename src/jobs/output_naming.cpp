@@ -31,4 +31,52 @@ std::string rebuiltFileName(std::string_view base) {
     return name;
 }
 
+std::string_view codecExtension(SlotKind kind, std::int32_t code) {
+    struct CodeRange {
+        SlotKind kind;
+        std::int32_t first;
+        std::int32_t last;
+        std::string_view extension;
+    };
+    static constexpr CodeRange kRanges[] = {
+        {SlotKind::Video, 0xE0, 0xE1, "m2v"},      {SlotKind::Video, 0xE2, 0xE3, "h264"},
+        {SlotKind::Video, 0x55, 0x56, "vc1"},      {SlotKind::Audio, 0x80, 0x87, "ac3"},
+        {SlotKind::Audio, 0x88, 0x8F, "dts"},      {SlotKind::Audio, 0xC0, 0xCF, "eac3"},
+        {SlotKind::Audio, 0xA0, 0xA7, "wav"},      {SlotKind::Audio, 0xB0, 0xB7, "thd"},
+        {SlotKind::Subpicture, 0x20, 0x3F, "sup"}, {SlotKind::Subpicture, 0x60, 0x7F, "sup"},
+    };
+    for (const auto& range : kRanges)
+        if (range.kind == kind && code >= range.first && code <= range.last) return range.extension;
+    return {};
+}
+
+std::int64_t streamDelayMs(std::int64_t firstPts, std::int64_t videoFirstPts) {
+    if (firstPts < 0 || videoFirstPts < 0) return 0;
+    constexpr std::int64_t kWrap = std::int64_t{1} << 33;
+    std::int64_t ticks = (firstPts - videoFirstPts) % kWrap;
+    if (ticks < 0) ticks += kWrap;
+    if (ticks >= kWrap / 2) ticks -= kWrap;
+    const std::int64_t ms = (ticks < 0 ? -ticks + 45 : ticks + 45) / 90;
+    return ticks < 0 ? -ms : ms;
+}
+
+std::string delayedStreamFileName(std::string_view base, std::string_view caption,
+                                  std::int64_t delayMs, std::string_view extension) {
+    if (delayMs == 0) return streamFileName(base, caption, extension);
+    return streamFileName(base, std::string(caption) + " DELAY " + std::to_string(delayMs) + "ms",
+                          extension);
+}
+
+std::string chaptersFileName(std::string_view base) {
+    return std::string(base) + ".chapters.xml";
+}
+
+std::string mkvmergeOptionFileName(std::string_view base) {
+    return std::string(base) + ".mkvmerge.json";
+}
+
+std::string matroskaFileName(std::string_view base) {
+    return std::string(base) + ".mkv";
+}
+
 }  // namespace tarnwell

@@ -4,8 +4,11 @@
 // into the next EVO file) and every file it creates is named from that base. Nothing is
 // checked, collapsed or replaced: the names are exactly the texts joined.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "selection/stream_selection.h"
 
 namespace tarnwell {
 
@@ -22,5 +25,27 @@ std::string ptsFileName(std::string_view base, std::string_view caption);
 
 // The rebuilt EVO file: base ".rebuilt.EVO".
 std::string rebuiltFileName(std::string_view base);
+
+// ---- Matroska-ready files ---------------------------------------------------------------
+
+// The extension that names a stream's codec, from the code the scan found for the slot:
+// m2v, h264, vc1; ac3, eac3, dts, thd, wav; sup for every subpicture stream. Empty for a code
+// that names no known codec.
+std::string_view codecExtension(SlotKind kind, std::int32_t code);
+
+// The delay of an audio stream against video stream 0 in milliseconds: the difference of the
+// first PTS values taken as a signed 33-bit number, divided by 90 and rounded half away from
+// zero. 0 when either stream has no first PTS (a negative value).
+std::int64_t streamDelayMs(std::int64_t firstPts, std::int64_t videoFirstPts);
+
+// A stream file with its delay: base "." caption " DELAY <N>ms" "." extension; without the
+// delay part when the delay is 0.
+std::string delayedStreamFileName(std::string_view base, std::string_view caption,
+                                  std::int64_t delayMs, std::string_view extension);
+
+// base ".chapters.xml", base ".mkvmerge.json" and base ".mkv".
+std::string chaptersFileName(std::string_view base);
+std::string mkvmergeOptionFileName(std::string_view base);
+std::string matroskaFileName(std::string_view base);
 
 }  // namespace tarnwell

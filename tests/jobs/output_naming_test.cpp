@@ -49,5 +49,45 @@ TEST(OutputNamingTest, RebuiltFile) {
     EXPECT_EQ(rebuiltFileName(outputBase("", "FEATURE_1")), "FEATURE_1.rebuilt.EVO");
 }
 
+// Matroska-ready names: the extension from the scan's code, the delay against video 0.
+struct MatroskaNameCase {
+    SlotKind kind;
+    std::int32_t code;
+    std::int64_t firstPts;
+    std::int64_t videoFirstPts;
+    const char* name;
+};
+
+TEST(OutputNamingTest, MatroskaReadyNames) {
+    constexpr std::int64_t kWrap = std::int64_t{1} << 33;
+    const MatroskaNameCase cases[] = {
+        {SlotKind::Video, 0xE1, 900, 900, "B.C.m2v"},
+        {SlotKind::Video, 0xE2, 900, 900, "B.C.h264"},
+        {SlotKind::Video, 0x55, 900, 900, "B.C.vc1"},
+        {SlotKind::Audio, 0x87, 90000 + 10800, 90000, "B.C DELAY 120ms.ac3"},
+        {SlotKind::Audio, 0xC3, 90000, 90000 + 10800, "B.C DELAY -120ms.eac3"},
+        {SlotKind::Audio, 0x8A, 45, 0, "B.C DELAY 1ms.dts"},  // a half rounds away from 0
+        {SlotKind::Audio, 0xB1, 0, 45, "B.C DELAY -1ms.thd"},
+        {SlotKind::Audio, 0xA7, 44, 0, "B.C.wav"},  // rounds to 0: no delay part
+        {SlotKind::Audio, 0xC0, 100, kWrap - 8900, "B.C DELAY 100ms.eac3"},  // across the wrap
+        {SlotKind::Audio, 0xC0, kWrap - 8900, 100, "B.C DELAY -100ms.eac3"},
+        {SlotKind::Audio, 0xC0, 5000, -1, "B.C.eac3"},  // video without a time stamp
+        {SlotKind::Subpicture, 0x3F, 9000, 0, "B.C.sup"},
+        {SlotKind::Subpicture, 0x61, 9000, 0, "B.C.sup"},
+        {SlotKind::Audio, 0xA8, 0, 0, "B.C."},  // no known codec
+        {SlotKind::Video, 0x80, 0, 0, "B.C."},
+    };
+    for (const auto& c : cases) {
+        const bool audio = c.kind == SlotKind::Audio;
+        EXPECT_EQ(
+            delayedStreamFileName("B", "C", audio ? streamDelayMs(c.firstPts, c.videoFirstPts) : 0,
+                                  codecExtension(c.kind, c.code)),
+            c.name);
+    }
+    EXPECT_EQ(chaptersFileName("/o/F_1_2"), "/o/F_1_2.chapters.xml");
+    EXPECT_EQ(mkvmergeOptionFileName("/o/F"), "/o/F.mkvmerge.json");
+    EXPECT_EQ(matroskaFileName("/o/F"), "/o/F.mkv");
+}
+
 }  // namespace
 }  // namespace tarnwell

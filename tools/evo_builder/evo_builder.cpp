@@ -172,7 +172,8 @@ std::size_t substreamHeaderSize(std::uint8_t id) {
     return 4;
 }
 
-Bytes substreamBody(std::uint8_t id, std::span<const std::uint8_t> payload) {
+Bytes substreamBody(std::uint8_t id, std::span<const std::uint8_t> payload,
+                    const LpcmHeader& lpcm) {
     Bytes out{id};
     const std::size_t header = substreamHeaderSize(id);
     if (header >= 4) {
@@ -181,8 +182,7 @@ Bytes substreamBody(std::uint8_t id, std::span<const std::uint8_t> payload) {
         out.push_back(0x01);
     }
     // LPCM: emphasis/mute/frame number, quantization/frequency, channels; MLP: one byte.
-    static constexpr std::uint8_t kLpcm[] = {0x00, 0x11, 0x05};
-    if (header == 7) append(out, kLpcm);
+    if (header == 7) append(out, lpcm);
     if (header == 5) out.push_back(0x00);
     append(out, payload);
     return out;
@@ -221,7 +221,8 @@ PesOptions optionsFor(const StreamRef& stream, std::optional<std::uint64_t> pts)
 Bytes streamPacket(const StreamRef& stream, std::span<const std::uint8_t> payload,
                    std::optional<std::uint64_t> pts) {
     const auto options = optionsFor(stream, pts);
-    if (stream.isPrivate1()) return pesPacket(0xBD, substreamBody(stream.code, payload), options);
+    if (stream.isPrivate1())
+        return pesPacket(0xBD, substreamBody(stream.code, payload, stream.lpcmHeader), options);
     return pesPacket(stream.streamId(), payload, options);
 }
 
@@ -264,9 +265,10 @@ void PackWriter::write(const StreamRef& stream, std::span<const std::uint8_t> pa
         const auto chunk = payload.subspan(0, take);
         const std::size_t start = out_.size();
         startPack();
-        append(out_, stream.isPrivate1()
-                         ? pesPacket(0xBD, substreamBody(stream.code, chunk), options)
-                         : pesPacket(stream.streamId(), chunk, options));
+        append(out_,
+               stream.isPrivate1()
+                   ? pesPacket(0xBD, substreamBody(stream.code, chunk, stream.lpcmHeader), options)
+                   : pesPacket(stream.streamId(), chunk, options));
         const std::size_t used = out_.size() - start;
         if (used < kPackSize) append(out_, paddingPacket(kPackSize - used));
         payload = payload.subspan(take);

@@ -3,6 +3,7 @@
 // packets with any header fields, private stream 1 substreams, pack and system headers, and
 // a pack-level writer that lays elementary payload into 2048-byte packs as an EVO file has.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -59,9 +60,15 @@ Bytes privateStream2(std::span<const std::uint8_t> body);
 // (0xB0..0xBF), 4 otherwise.
 std::size_t substreamHeaderSize(std::uint8_t substreamId);
 
+// The LPCM header the builder writes unless told otherwise: frame 0; 16-bit, 96 kHz, 2
+// channels; dynamic range byte 0x05.
+using LpcmHeader = std::array<std::uint8_t, 3>;
+inline constexpr LpcmHeader kDefaultLpcmHeader = {0x00, 0x11, 0x05};
+
 // A private stream 1 body: the substream header (id, then 3, 6 or 4 filler header bytes)
-// followed by the payload.
-Bytes substreamBody(std::uint8_t substreamId, std::span<const std::uint8_t> payload);
+// followed by the payload; an LPCM substream header ends with `lpcm`.
+Bytes substreamBody(std::uint8_t substreamId, std::span<const std::uint8_t> payload,
+                    const LpcmHeader& lpcm = kDefaultLpcmHeader);
 
 // ---- Streams ---------------------------------------------------------------------------
 
@@ -81,7 +88,8 @@ enum class Codec {
 
 struct StreamRef {
     Codec codec;
-    std::uint8_t code;  // stream id, stream_id_extension or substream id
+    std::uint8_t code;                           // stream id, stream_id_extension or substream id
+    LpcmHeader lpcmHeader = kDefaultLpcmHeader;  // LPCM only
 
     std::uint8_t streamId() const;
     bool isPrivate1() const;
@@ -93,7 +101,9 @@ struct StreamRef {
     static StreamRef dd(int n) { return {Codec::DD, std::uint8_t(0x80 + n)}; }
     static StreamRef dtshd(int n) { return {Codec::DTSHD, std::uint8_t(0x88 + n)}; }
     static StreamRef ddplus(int n) { return {Codec::DDPlus, std::uint8_t(0xC0 + n)}; }
-    static StreamRef lpcm(int n) { return {Codec::LPCM, std::uint8_t(0xA0 + n)}; }
+    static StreamRef lpcm(int n, const LpcmHeader& header = kDefaultLpcmHeader) {
+        return {Codec::LPCM, std::uint8_t(0xA0 + n), header};
+    }
     static StreamRef mlp(int n) { return {Codec::MLP, std::uint8_t(0xB0 + n)}; }
     static StreamRef sub(int n) { return {Codec::Subpicture, std::uint8_t(0x20 + n)}; }
     static StreamRef extSub(int n) { return {Codec::ExtSubpicture, std::uint8_t(0x60 + n)}; }
