@@ -26,6 +26,14 @@ constexpr std::uint32_t frameStartCode(VideoCodec codec) {
 // How many times the window over `chunk`, started at zero, equals the codec's code.
 std::int64_t countFrameCodes(std::span<const std::uint8_t> chunk, VideoCodec codec);
 
+// The ways of screening a chunk for codes: 64 bytes at a time with AVX2 or SSE2 compares, or
+// memchr for every 0x01 byte. All count the same; the one above is the widest available.
+enum class FrameScreen { Avx2, Sse2, Scalar };
+bool frameScreenAvailable(FrameScreen screen);
+// As above, screened this way; the screen must be available.
+std::int64_t countFrameCodes(std::span<const std::uint8_t> chunk, VideoCodec codec,
+                             FrameScreen screen);
+
 // Adds the chunk's codes to `frameCount`, which stops at its largest value.
 void countFrames(std::span<const std::uint8_t> chunk, VideoCodec codec, std::int32_t& frameCount);
 

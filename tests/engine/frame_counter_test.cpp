@@ -103,6 +103,23 @@ TEST(FrameCounter, SameCountsOnRepeatedPatterns) {
     }
 }
 
+TEST(FrameCounter, EveryScreenCountsAsTheByteRule) {
+    std::mt19937 random(20261209);
+    // Random bytes, a quarter of them zeros, with 0x01 bytes planted, so that codes and
+    // "00 01" pairs are frequent, in chunks long enough for the wide screens.
+    for (int round = 0; round < 3000; ++round) {
+        Bytes chunk(64 + random() % 400);
+        for (auto& b : chunk) b = random() % 4 == 0 ? 0 : static_cast<std::uint8_t>(random());
+        for (int plant = random() % 6; plant > 0; --plant) chunk[random() % chunk.size()] = 1;
+        for (const auto screen : {FrameScreen::Avx2, FrameScreen::Sse2, FrameScreen::Scalar}) {
+            if (!frameScreenAvailable(screen)) continue;
+            for (const auto codec : {vcMpeg2, vcH264, vcVC1})
+                ASSERT_EQ(countFrameCodes(chunk, codec, screen), referenceCount(chunk, codec))
+                    << "round " << round << " screen " << int(screen);
+        }
+    }
+}
+
 TEST(FrameCounter, CountStopsAtTheLargestValue) {
     const Bytes chunk = hex("00 00 01 0D 00 00 01 0D 00 00 01 0D");
     std::int32_t count = std::numeric_limits<std::int32_t>::max() - 1;
