@@ -70,8 +70,14 @@ bool WindowHost::isOptionChecked(Option option) const {
             return ui_.cbFastCheck->isChecked();
         case Option::CountFrames:
             return ui_.cbCountFr->isChecked();
+        case Option::MatroskaReady:
+            return false;  // the Options tab has no such box yet
     }
     return false;
+}
+
+SubpictureForm WindowHost::subpictureForm() const {
+    return SubpictureForm::Raw;  // the Options tab has no such choice yet
 }
 
 std::string WindowHost::optionText(TextOption option) const {

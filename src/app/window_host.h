@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "app/main_controls.h"
-#include "jobs/host.h"
 #include "engine/report_sink.h"
+#include "jobs/host.h"
 
 class QPushButton;
 class QWidget;
@@ -32,6 +32,7 @@ class WindowHost : public ReportSink, public Host {
     void showPage(int index) override;
     bool isOptionChecked(Option option) const override;
     std::string optionText(TextOption option) const override;
+    SubpictureForm subpictureForm() const override;
     bool confirm(std::string_view question) override;
     double now() const override;
 

@@ -30,6 +30,16 @@ enum class Option : std::uint8_t {
     Continue,     // cbContinue, "Continue with second  EVO"
     FastCheck,    // cbFastCheck, "Fast EVO checking"
     CountFrames,  // cbCountFr, "Count frames"
+    // Off by default: codec extensions, WAV for LPCM, PGS subpictures, delays in the names,
+    // chapters and an mkvmerge option file.
+    MatroskaReady,  // cbMatroska, "Matroska-ready files"
+};
+
+// How Demux writes a subpicture stream.
+enum class SubpictureForm : std::uint8_t {
+    Raw,    // the bare payload, and a ".pts" file of time stamps (the default)
+    HdSup,  // HD-DVD SUP: one record per subpicture unit with its time stamp
+    Pgs,    // Blu-ray presentation graphics
 };
 
 // The text fields of the Options tab.
@@ -56,6 +66,7 @@ class Host {
 
     virtual bool isOptionChecked(Option option) const = 0;
     virtual std::string optionText(TextOption option) const = 0;
+    virtual SubpictureForm subpictureForm() const = 0;
 
     // The modal Yes/No question of the Cancel command; true for Yes.
     virtual bool confirm(std::string_view question) = 0;
@@ -89,9 +100,12 @@ class BasicHost : public Host {
                 return fastCheck;
             case Option::CountFrames:
                 return countFrames;
+            case Option::MatroskaReady:
+                return matroskaReady;
         }
         return false;
     }
+    SubpictureForm subpictureForm() const override { return subpictures; }
     std::string optionText(TextOption option) const override {
         switch (option) {
             case TextOption::Workdir:
@@ -123,6 +137,8 @@ class BasicHost : public Host {
     std::string videoExt = "mpv";
     std::string audioExt = "mpa";
     std::string subExt = "sup";
+    bool matroskaReady = false;
+    SubpictureForm subpictures = SubpictureForm::Raw;
 
     // Button states at start-up: only Rebuild is enabled.
     std::array<bool, kCommandCount> commandEnabled{false, false, false, true, false};
