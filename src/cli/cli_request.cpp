@@ -40,6 +40,7 @@ OPTIONS (defaults are the window's design defaults; no stored settings are read)
   --evo EVO             xpl: choose this EVO file before reading the playlist
   --tags FILE           xpl: write the playlist's tag lines to FILE, one per line
   --tree FILE           xpl: write the title tree to FILE, two blanks per level
+  --json                read: print one JSON document on standard output instead of the log
   -h, --help            show this text
   --version             show the program's version
 SLOTS: comma list of video0 video1 audio00..audio15 sub00..sub15
@@ -142,6 +143,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     const bool takesPlaylist =
         request.subcommand == Subcommand::Demux || request.subcommand == Subcommand::Rebuild;
     const bool isXpl = request.subcommand == Subcommand::Xpl;
+    const bool isRead = request.subcommand == Subcommand::Read;
     std::vector<std::string> positional;
     bool optionsEnded = false;
 
@@ -212,6 +214,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--tree") {
             only(isXpl);
             request.tree = value();
+        } else if (argument == "--json") {
+            flag();
+            only(isRead);
+            request.json = true;
         } else {
             throw UsageError("unknown option \"" + argument + "\"");
         }

@@ -23,6 +23,7 @@ struct CliRequest {
     std::optional<std::string> evo;   // xpl: --evo
     std::optional<std::string> tags;  // xpl: --tags
     std::optional<std::string> tree;  // xpl: --tree
+    bool json = false;                // read: --json, the document instead of the log
 
     // The Options tab, with the window's design defaults.
     std::string outputDir;

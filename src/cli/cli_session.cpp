@@ -5,6 +5,7 @@
 
 #include "cli/interrupt.h"
 #include "cli/playlist_export.h"
+#include "cli/read_json.h"
 #include "engine/report_sink.h"
 #include "jobs/commands.h"
 #include "jobs/host.h"
@@ -42,13 +43,26 @@ void untickSlots(const CliRequest& request, StreamSelection& selection) {
     }
 }
 
+// With --json the log lines are left out; the live progress line stays where it was.
+class ProgressOnlySink : public ReportSink {
+  public:
+    explicit ProgressOnlySink(ConsoleSink& console) : console_(console) {}
+    void log(std::string_view) override {}
+    void slog(std::string_view text, std::uint8_t panel) override { console_.slog(text, panel); }
+
+  private:
+    ConsoleSink& console_;
+};
+
 class Session {
   public:
     Session(const CliRequest& request, std::FILE* out, std::FILE* err, bool showProgress)
         : request_(request),
+          out_(out),
           err_(err),
           sink_(out, showProgress ? err : nullptr),
-          commands_(sink_, host_) {
+          progressOnly_(sink_),
+          commands_(request.json ? static_cast<ReportSink&>(progressOnly_) : sink_, host_) {
         applyHost(request, host_);
         host_.onProcessEvents = [this] {
             if (interruptRequested()) commands_.bCancelClick();
@@ -60,7 +74,9 @@ class Session {
         switch (request_.subcommand) {
             case Subcommand::Read:
                 input.chooseEvo(request_.input, host_);
-                job([this] { return commands_.bCheckClick(); });
+                // An interrupted read writes no document: it would look like a whole one.
+                if (job([this] { return commands_.bCheckClick(); }) && request_.json)
+                    writeReadJson();
                 break;
             case Subcommand::Demux:
             case Subcommand::Rebuild:
@@ -135,9 +151,19 @@ class Session {
         }
     }
 
+    void writeReadJson() {
+        sink_.finishProgress();
+        const auto text = readJsonText(request_.input, commands_.lastScan(),
+                                       commands_.state().FrameCount, commands_.selection());
+        if (std::fputs(text.c_str(), out_) == EOF || std::fflush(out_) != 0)
+            fail("Cannot write the JSON document to standard output.");
+    }
+
     const CliRequest& request_;
+    std::FILE* out_;
     std::FILE* err_;
     ConsoleSink sink_;
+    ProgressOnlySink progressOnly_;
     BasicHost host_;
     Commands commands_;
     int status_ = kExitOk;

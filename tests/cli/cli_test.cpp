@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "cli/process.h"
 #include "engine/version.h"
+#include "evo_builder.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell::testing {
@@ -291,6 +293,45 @@ TEST_F(CliTest, RebuildAfterReadXplKeepsEveryStreamAndSaysSo) {
               std::filesystem::file_size(evo("FEATURE_1.EVO")));
 }
 
+TEST_F(CliTest, ReadJsonIsOneDocumentWithTheStableFields) {
+    // Video 0 starts 900 ticks before the 33-bit wrap, audio 0 900 ticks after it; audio 1
+    // has no time stamp; one pack each. The name is not UTF-8.
+    using fixture::StreamRef;
+    constexpr std::int64_t kVideoPts = (std::int64_t{1} << 33) - 900;
+    const auto video = fixture::vc1Frames(3, 400, 1);
+    ASSERT_LE(video.size(), fixture::PackWriter::packCapacity(StreamRef::vc1(0), true));
+    const auto audio = fixture::randomPayload(500, 2);
+    fixture::PackWriter writer;
+    writer.navPack(2, 1);
+    writer.write(StreamRef::vc1(0), video, kVideoPts);
+    writer.write(StreamRef::dd(0), audio, 900);
+    writer.write(StreamRef::dd(1), audio);
+    const std::string name = "T\xff.EVO";
+    writeFile(out(name), writer.bytes());
+
+    const auto result = cli({"read", "--json", name});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    const auto frames = cli({"read", name}).outLines().back();
+    const auto stream = [](const char* slot, int code, const char* codec, const char* caption,
+                           nlohmann::ordered_json pts, nlohmann::ordered_json delay,
+                           std::size_t bytes) {
+        return nlohmann::ordered_json{{"slot", slot},       {"code", code},     {"codec", codec},
+                                      {"caption", caption}, {"first_pts", pts}, {"delay_ms", delay},
+                                      {"packets", 1},       {"bytes", bytes}};
+    };
+    const nlohmann::ordered_json expected = {
+        {"file", "T\uFFFD.EVO"},
+        {"size", writer.bytes().size()},
+        {"cut_by_fast_check", false},
+        {"frame_counts", {std::stoi(frames), 0}},
+        {"streams",
+         {stream("video0", 0x55, "VC-1", "VC-1.stream.0", kVideoPts, 0, video.size()),
+          stream("audio00", 0x80, "DD", "DD.stream.00", 900, 20, audio.size()),
+          stream("audio01", 0x81, "DD", "DD.stream.01", nullptr, nullptr, audio.size())}}};
+    EXPECT_EQ(nlohmann::ordered_json::parse(result.out), expected) << result.out;
+}
+
 TEST_F(CliTest, HelpNamesTheExitCodes) {
     const auto result = cli({"--help"});
     EXPECT_EQ(result.status, 0);
@@ -357,7 +398,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "--evo does not apply to the rebuild command"},
         UsageCase{{"xpl"}, "the XPL file is missing"},
         UsageCase{{"xpl", "--xpl", "V.XPL", "W.XPL"}, "--xpl does not apply to the xpl command"},
-        UsageCase{{"xpl", "--tree", "", "V.XPL"}, "an empty file name was given"}));
+        UsageCase{{"xpl", "--tree", "", "V.XPL"}, "an empty file name was given"},
+        UsageCase{{"demux", "--json", "A.EVO"}, "--json does not apply to the demux command"}));
 
 TEST(SampleToolTest, NeedsOneFolder) {
     EXPECT_EQ(runProgram("tarnwell-sample", {}).status, 2);
