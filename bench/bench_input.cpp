@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "evo_builder.h"
+#include "subpicture_encoder.h"
 
 namespace tarnwell::bench {
 
@@ -76,6 +77,35 @@ void appendDDPlusFrame(Bytes& out, std::uint64_t& seed) {
     fixture::appendNoise(out, kDDPlusFrameSize - sizeof header, seed);
 }
 
+// A subtitle as a disc carries it, in the HD form with 2-bit runs: one line of text-like
+// strokes (outline and fill runs of a few pixels between transparent gaps) in a 1400x140 area
+// near the bottom of the screen, shown for about a second; some 22 KB a unit.
+void appendSubtitleUnit(Bytes& out, std::uint64_t& seed) {
+    const auto next = [&seed](std::uint64_t range) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<int>((seed >> 33) % range);
+    };
+    fixture::SubpictureSpec s;
+    s.x = 260, s.y = 900, s.width = 1400, s.height = 140;
+    s.pixels.assign(static_cast<std::size_t>(s.width) * s.height, 0);
+    for (int y = 20; y < 120; ++y) {
+        std::uint8_t* row = s.pixels.data() + static_cast<std::size_t>(y) * s.width;
+        for (int x = 50 + next(20); x < 1300;) {
+            const int outline = 1 + next(2), fill = 2 + next(7);
+            std::fill(row + x, row + x + outline, 1);
+            std::fill(row + x + outline, row + x + outline + fill, 2);
+            std::fill(row + x + outline + fill, row + x + 2 * outline + fill, 1);
+            x += 2 * outline + fill + 3 + next(25);
+        }
+    }
+    for (int i = 0; i < 256; ++i)
+        s.palette.insert(s.palette.end(), {static_cast<std::uint8_t>(i), 128, 128});
+    s.alpha.assign(256, 0);
+    s.alpha[0] = 255;
+    s.stopDelay = 100;
+    fixture::append(out, fixture::encodeSubpictureUnit(s));
+}
+
 // An elementary stream, made a unit at a time and cut into pack-sized pieces as asked for.
 class UnitSource {
   public:
@@ -129,21 +159,16 @@ void writeBenchInput(const std::string& path, std::int64_t mebibytes,
     std::uint16_t timing = 0;
     UnitSource trueHd([&](Bytes& out) { appendTrueHdUnit(out, timing += 40, seed); });
     UnitSource ddPlus([&](Bytes& out) { appendDDPlusFrame(out, seed); });
-    Bytes payload;
+    UnitSource sub0([&](Bytes& out) { appendSubtitleUnit(out, seed); });
+    UnitSource sub1([&](Bytes& out) { appendSubtitleUnit(out, seed); });
     std::uint64_t pts = 90000;
     for (std::int64_t written = 0; written < totalPacks;) {
         if (stop) throw std::runtime_error("interrupted");
         PackWriter unit;
         unit.navPack(2, 1);
         int videoPacks = 0;
-        // A subpicture unit per pack: a zero word, then its size as HD DVD carries it.
-        const auto subpicture = [&](const StreamRef& stream) {
-            const std::size_t size = PackWriter::packCapacity(stream, true);
-            payload.assign({0, 0, static_cast<std::uint8_t>(size >> 24),
-                            static_cast<std::uint8_t>(size >> 16),
-                            static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)});
-            fixture::appendNoise(payload, size - payload.size(), seed);
-            unit.write(stream, payload, pts);
+        const auto subpicture = [&](UnitSource& source, const StreamRef& stream) {
+            unit.write(stream, source.take(PackWriter::packCapacity(stream, true)), pts);
         };
         const auto audio = [&](UnitSource& source, const StreamRef& stream) {
             unit.write(stream, source.take(PackWriter::packCapacity(stream, true)), pts);
@@ -166,10 +191,10 @@ void writeBenchInput(const std::string& path, std::int64_t mebibytes,
                     audio(ddPlus, StreamRef::ddplus(0));
                     break;
                 case PackType::Sub0:
-                    subpicture(StreamRef::sub(0));
+                    subpicture(sub0, StreamRef::sub(0));
                     break;
                 case PackType::Sub1:
-                    subpicture(StreamRef::sub(1));
+                    subpicture(sub1, StreamRef::sub(1));
                     break;
                 case PackType::Padding:
                     unit.paddingPack();

@@ -1,10 +1,10 @@
 // tarnwell-bench [DIR] [SIZE_MB] [ROUNDS]: generates an EVO file of SIZE_MB MiB (default 2048)
 // in DIR (default /tmp), warms the page cache with it, then runs, as a user would, ROUNDS
 // rounds (default 5) of `cat`, `cp`, `ffmpeg -c copy` of its streams and tarnwell-cli's read,
-// demux and rebuild over it, one after the other in every round. It prints each command's
-// median time with its spread, user and system time and peak resident memory (from the
-// child's rusage), and each ratio of speeds (median and min-max over the rounds). Every file
-// it writes is deleted again.
+// demux (raw, and with the subpictures as PGS) and rebuild over it, one after the other in every
+// round. It prints each command's median time with its spread, user and system time and peak
+// resident memory (from the child's rusage), and each ratio of speeds (median and min-max over the
+// rounds). Every file it writes is deleted again.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -165,6 +165,7 @@ std::vector<Command> commands(const std::string& cli, const std::string& file,
         ffmpeg,
         {"read, frames counted", {cli, "read", "--no-fast-check", file}, true},
         {"demux, every stream", {cli, "demux", "-o", out, file}, true},
+        {"demux --sup pgs", {cli, "demux", "--sup", "pgs", "-o", out, file}, true},
         {"rebuild, audio00 dropped", {cli, "rebuild", "-o", out, "--drop", "audio00", file}, true},
     };
 }
@@ -181,6 +182,7 @@ const Ratio kRatios[] = {
     {"read (frames counted) / cat", "read, frames counted", "cat FILE >/dev/null", 0.8, 0.65},
     {"demux / cp", "demux, every stream", "cp FILE", 1.0, 0.85},
     {"demux / ffmpeg -c copy", "demux, every stream", "ffmpeg -c copy", 4.0, 0},
+    {"demux --sup pgs / demux", "demux --sup pgs", "demux, every stream", 0.95, 0},
     {"rebuild / cp", "rebuild, audio00 dropped", "cp FILE", 1.0, 0.85},
 };
 

@@ -34,6 +34,8 @@ OPTIONS (defaults are the window's design defaults; no stored settings are read)
   --no-continue         don't go on from a "_1.EVO" file into the "_2.EVO" file beside it
   --no-fast-check       Read EVO scans the whole file, not only the first ~300 MB
   --no-count-frames     don't count video frames
+  --sup FORM            demux: subpictures as raw (default: the payload and a .pts file),
+                        hd (HD-DVD SUP) or pgs (Blu-ray SUP, times from video stream 0)
   --only SLOTS          after the reads, untick every stream slot not listed
   --drop SLOTS          after the reads, untick the listed slots
   --xpl XPL             demux, rebuild: read this playlist before the job
@@ -85,6 +87,13 @@ std::optional<SlotRef> slotNamed(const std::string& name) {
         if (n < group.count) return SlotRef{group.kind, n};
     }
     return std::nullopt;
+}
+
+SubpictureForm subpictureFormNamed(const std::string& name) {
+    if (name == "raw") return SubpictureForm::Raw;
+    if (name == "hd") return SubpictureForm::HdSup;
+    if (name == "pgs") return SubpictureForm::Pgs;
+    throw UsageError("unknown subpicture form \"" + name + "\" (raw, hd or pgs)");
 }
 
 std::string checkedExtension(const std::string& option, const std::string& value) {
@@ -195,6 +204,9 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--no-count-frames") {
             flag();
             request.countFrames = false;
+        } else if (argument == "--sup") {
+            only(request.subcommand == Subcommand::Demux);
+            request.subpictures = subpictureFormNamed(value());
         } else if (argument == "--only") {
             const auto slots = parseSlotList(value());
             if (!request.only) request.only.emplace();

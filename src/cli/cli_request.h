@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "jobs/host.h"
 #include "selection/stream_selection.h"
 
 namespace tarnwell::cli {
@@ -33,6 +34,7 @@ struct CliRequest {
     bool continueWithNext = true;
     bool fastCheck = true;
     bool countFrames = true;
+    SubpictureForm subpictures = SubpictureForm::Raw;  // demux: --sup
 
     std::optional<std::vector<SlotRef>> only;  // --only, all lists joined
     std::vector<SlotRef> drop;                 // --drop, all lists joined

@@ -30,6 +30,7 @@ void applyHost(const CliRequest& request, BasicHost& host) {
     host.continueWithNext = request.continueWithNext;
     host.fastCheck = request.fastCheck;
     host.countFrames = request.countFrames;
+    host.subpictures = request.subpictures;
     // There is no one to ask: an interrupt is the answer Yes to the Cancel question.
     host.confirmAnswer = true;
 }

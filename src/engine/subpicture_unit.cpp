@@ -87,75 +87,19 @@ void SubpictureAssembler::finish() {
 
 namespace {
 
-// Reads bits from `begin` to the end of a unit, a byte at a time into a cache; `failed` once a
-// read passes the end.
-class BitReader {
-  public:
-    BitReader(std::span<const std::uint8_t> unit, std::size_t begin) : unit_(unit), next_(begin) {}
-    std::uint32_t bits(int count) {
-        while (cached_ < count) {
-            if (next_ >= unit_.size()) {
-                failed = true;
-                return 0;
-            }
-            cache_ = cache_ << 8 | unit_[next_++];
-            cached_ += 8;
-        }
-        cached_ -= count;
-        return static_cast<std::uint32_t>(cache_ >> cached_) & ((1u << count) - 1);
-    }
-    // The bits left in the cache beyond whole bytes belong to the byte begun last.
-    void alignToByte() { cached_ -= cached_ % 8; }
-    bool failed = false;
-
-  private:
-    std::span<const std::uint8_t> unit_;
-    std::size_t next_;
-    std::uint64_t cache_ = 0;
-    int cached_ = 0;
-};
-
 constexpr std::uint32_t kToLineEnd = 0xFFFFFFFF;
 
-// HD form run: run flag, colour size (2 or 8 bits), colour, then for a run the length size
-// (3 bits + 2, or 7 bits + 9 with 0 meaning the rest of the line).
-std::uint32_t hdRun(BitReader& in, std::uint8_t& colour) {
-    const bool run = in.bits(1) != 0;
-    colour = static_cast<std::uint8_t>(in.bits(in.bits(1) ? 8 : 2));
-    if (!run) return 1;
-    if (in.bits(1) == 0) return in.bits(3) + 2;
-    const std::uint32_t length = in.bits(7);
-    return length == 0 ? kToLineEnd : length + 9;
-}
-
-// DVD form run: a 4, 8, 12 or 16-bit code, length above the 2 colour bits; length 0 means
-// the rest of the line.
-std::uint32_t dvdRun(BitReader& in, std::uint8_t& colour) {
-    std::uint32_t code = in.bits(4);
-    for (std::uint32_t limit = 0x4; limit <= 0x40 && code < limit; limit <<= 2)
-        code = code << 4 | in.bits(4);
-    colour = static_cast<std::uint8_t>(code & 3);
-    return code >> 2 == 0 ? kToLineEnd : code >> 2;
-}
-
-bool decodeField(std::span<const std::uint8_t> unit, std::size_t offset, UnitForm form,
-                 SubpictureImage& image, int firstLine) {
-    BitReader in(unit, offset);
-    const auto width = static_cast<std::uint32_t>(image.width);
-    for (int line = firstLine; line < image.height; line += 2) {
-        std::uint8_t* row = image.pixels.data() + static_cast<std::size_t>(line) * width;
-        std::uint32_t x = 0;
-        while (x < width) {
-            std::uint8_t colour = 0;
-            const std::uint32_t length =
-                form == UnitForm::Hd ? hdRun(in, colour) : dvdRun(in, colour);
-            if (in.failed) return false;
-            // A run past the line's end is cut at it.
-            const std::uint32_t n = std::min(length, width - x);
-            std::fill(row + x, row + x + n, colour);
-            x += n;
-        }
-        in.alignToByte();
+// The bitmap's lines of one field, drawn into the image or only read.
+bool walkField(std::span<const std::uint8_t> unit, SubpictureImage& image, int field,
+               BitmapWork work) {
+    SubpictureFieldReader in(unit, image.fieldOffsets[field], image.form, image.width);
+    std::vector<SubpictureRun> runs;
+    for (int line = field; line < image.height; line += 2) {
+        if (!in.nextLine(runs)) return false;
+        if (work != BitmapWork::Draw) continue;
+        std::uint8_t* row = image.pixels.data() +
+                            static_cast<std::size_t>(line) * static_cast<std::size_t>(image.width);
+        for (const auto& run : runs) row = std::fill_n(row, run.length, run.colour);
     }
     return true;
 }
@@ -177,11 +121,92 @@ std::array<int, 4> nibbles(std::span<const std::uint8_t> unit, std::size_t at) {
 
 }  // namespace
 
+SubpictureFieldReader::SubpictureFieldReader(std::span<const std::uint8_t> unit, std::size_t offset,
+                                             UnitForm form, int width)
+    : unit_(unit), next_(offset), form_(form), width_(static_cast<std::uint32_t>(width)) {}
+
+void SubpictureFieldReader::refill() {
+    while (cached_ <= 56 && next_ < unit_.size()) {
+        cache_ = cache_ << 8 | unit_[next_++];
+        cached_ += 8;
+    }
+}
+
+// Bits from a cache filled up to 8 bytes at a time; `failed_` once a read passes the end.
+std::uint32_t SubpictureFieldReader::bits(int count) {
+    if (cached_ < count) {
+        refill();
+        if (cached_ < count) {
+            failed_ = true;
+            return 0;
+        }
+    }
+    cached_ -= count;
+    return static_cast<std::uint32_t>(cache_ >> cached_) & ((1u << count) - 1);
+}
+
+// HD form run: run flag, colour size (2 or 8 bits), colour, then for a run the length size
+// (3 bits + 2, or 7 bits + 9 with 0 meaning the rest of the line). A run takes at most 18
+// bits: while that many are cached, the fields are cut from them without a check each.
+std::uint32_t SubpictureFieldReader::hdRun(std::uint8_t& colour) {
+    constexpr int kLongest = 18;
+    if (cached_ < kLongest) refill();
+    if (cached_ >= kLongest) {
+        const auto peek = static_cast<std::uint32_t>(cache_ >> (cached_ - kLongest));
+        const auto field = [peek](int at, int count) {
+            return (peek >> (kLongest - at - count)) & ((1u << count) - 1);
+        };
+        const int colourBits = field(1, 1) ? 8 : 2;
+        colour = static_cast<std::uint8_t>(field(2, colourBits));
+        int used = 2 + colourBits;
+        std::uint32_t length = 1;
+        if (field(0, 1)) {
+            const bool wide = field(used, 1) != 0;
+            length = wide ? field(used + 1, 7) : field(used + 1, 3) + 2;
+            if (wide) length = length == 0 ? kToLineEnd : length + 9;
+            used += wide ? 8 : 4;
+        }
+        cached_ -= used;
+        return length;
+    }
+    const bool run = bits(1) != 0;
+    colour = static_cast<std::uint8_t>(bits(bits(1) ? 8 : 2));
+    if (!run) return 1;
+    if (bits(1) == 0) return bits(3) + 2;
+    const std::uint32_t length = bits(7);
+    return length == 0 ? kToLineEnd : length + 9;
+}
+
+// DVD form run: a 4, 8, 12 or 16-bit code, length above the 2 colour bits; length 0 means
+// the rest of the line.
+std::uint32_t SubpictureFieldReader::dvdRun(std::uint8_t& colour) {
+    std::uint32_t code = bits(4);
+    for (std::uint32_t limit = 0x4; limit <= 0x40 && code < limit; limit <<= 2)
+        code = code << 4 | bits(4);
+    colour = static_cast<std::uint8_t>(code & 3);
+    return code >> 2 == 0 ? kToLineEnd : code >> 2;
+}
+
+bool SubpictureFieldReader::nextLine(std::vector<SubpictureRun>& runs) {
+    runs.clear();
+    for (std::uint32_t x = 0; x < width_;) {
+        std::uint8_t colour = 0;
+        const std::uint32_t length = form_ == UnitForm::Hd ? hdRun(colour) : dvdRun(colour);
+        if (failed_) return false;
+        const std::uint32_t n = std::min(length, width_ - x);
+        runs.push_back({colour, n});
+        x += n;
+    }
+    // Each line starts on a byte: the bits left of the byte begun last are dropped.
+    cached_ -= cached_ % 8;
+    return true;
+}
+
 YCrCb dvdGrey(int colourIndex) {
     return {static_cast<std::uint8_t>(16 + (colourIndex & 15) * 219 / 15), 128, 128};
 }
 
-SubpictureDecode decodeSubpictureUnit(std::span<const std::uint8_t> unit) {
+SubpictureDecode decodeSubpictureUnit(std::span<const std::uint8_t> unit, BitmapWork work) {
     SubpictureImage image;
     const bool hd = unit.size() >= 2 && unit[0] == 0 && unit[1] == 0;
     image.form = hd ? UnitForm::Hd : UnitForm::Dvd;
@@ -320,10 +345,12 @@ SubpictureDecode decodeSubpictureUnit(std::span<const std::uint8_t> unit) {
     image.height = y2 - y1 + 1;
     image.palette = best.palette;
     image.alpha = best.alpha;
-    image.pixels.assign(static_cast<std::size_t>(image.width) * image.height, 0);
-    for (int field = 0; field < 2; ++field)
-        if (!decodeField(unit, fieldOffset[field], image.form, image, field))
-            return {{}, "runs outside the unit"};
+    image.fieldOffsets = {fieldOffset[0], fieldOffset[1]};
+    if (work == BitmapWork::Draw)
+        image.pixels.assign(static_cast<std::size_t>(image.width) * image.height, 0);
+    if (work != BitmapWork::None)
+        for (int field = 0; field < 2; ++field)
+            if (!walkField(unit, image, field, work)) return {{}, "runs outside the unit"};
     return {std::move(image), {}};
 }
 
@@ -340,12 +367,13 @@ std::string skippedUnitLine(std::string_view streamName, std::int64_t pts,
 
 std::optional<SubpictureImage> decodeForOutput(const SubpictureUnit& unit,
                                                std::string_view streamName,
-                                               const SubpictureAssembler::LogSink& log) {
+                                               const SubpictureAssembler::LogSink& log,
+                                               BitmapWork work) {
     if (unit.pts < 0) {
         log(skippedUnitLine(streamName, unit.pts, "no time stamp"));
         return std::nullopt;
     }
-    SubpictureDecode decoded = decodeSubpictureUnit(unit.bytes);
+    SubpictureDecode decoded = decodeSubpictureUnit(unit.bytes, work);
     if (!decoded.image) log(skippedUnitLine(streamName, unit.pts, decoded.error));
     return std::move(decoded.image);
 }

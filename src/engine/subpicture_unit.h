@@ -90,7 +90,45 @@ struct SubpictureImage {
     // alpha sum is kept.
     std::array<YCrCb, 256> palette{};
     std::array<std::uint8_t, 256> alpha{};  // 0 transparent .. 255 opaque
-    std::vector<std::uint8_t> pixels;       // width*height values, line by line
+    std::vector<std::uint8_t> pixels;       // width*height values, line by line (when drawn)
+    // Where the run-length code of the even and the odd field starts in the unit.
+    std::array<std::size_t, 2> fieldOffsets{};
+};
+
+// How much of the bitmap the decoder does: draw it into `pixels`, only check that its runs
+// lie inside the unit, or leave the runs to the caller (a SubpictureFieldReader per field).
+enum class BitmapWork : std::uint8_t { Draw, Check, None };
+
+// One run of a line: `length` pixels of value `colour`.
+struct SubpictureRun {
+    std::uint8_t colour = 0;
+    std::uint32_t length = 0;
+};
+
+// Reads the run-length code of one field a line at a time, in either form: each line's runs
+// fill its width exactly (a run past the line's end is cut at it, a run to the line's end
+// fills the rest). Reads only inside the unit.
+class SubpictureFieldReader {
+  public:
+    SubpictureFieldReader(std::span<const std::uint8_t> unit, std::size_t offset, UnitForm form,
+                          int width);
+    // The runs of the field's next line into `runs` (emptied first); false when the code
+    // passes the unit's end.
+    bool nextLine(std::vector<SubpictureRun>& runs);
+
+  private:
+    void refill();
+    std::uint32_t bits(int count);
+    std::uint32_t hdRun(std::uint8_t& colour);
+    std::uint32_t dvdRun(std::uint8_t& colour);
+
+    std::span<const std::uint8_t> unit_;
+    std::size_t next_;
+    UnitForm form_;
+    std::uint32_t width_;
+    std::uint64_t cache_ = 0;
+    int cached_ = 0;
+    bool failed_ = false;
 };
 
 struct SubpictureDecode {
@@ -98,7 +136,8 @@ struct SubpictureDecode {
     std::string_view error;  // why the unit is unusable, when `image` is empty
 };
 
-SubpictureDecode decodeSubpictureUnit(std::span<const std::uint8_t> unit);
+SubpictureDecode decodeSubpictureUnit(std::span<const std::uint8_t> unit,
+                                      BitmapWork work = BitmapWork::Draw);
 
 // The grey that the DVD form's colour index 0..15 is drawn with.
 YCrCb dvdGrey(int colourIndex);
@@ -110,6 +149,7 @@ std::string skippedUnitLine(std::string_view streamName, std::int64_t pts, std::
 // is logged through `log` and gives nothing.
 std::optional<SubpictureImage> decodeForOutput(const SubpictureUnit& unit,
                                                std::string_view streamName,
-                                               const SubpictureAssembler::LogSink& log);
+                                               const SubpictureAssembler::LogSink& log,
+                                               BitmapWork work = BitmapWork::Draw);
 
 }  // namespace tarnwell

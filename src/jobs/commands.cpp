@@ -17,7 +17,7 @@ Commands::~Commands() {
 }
 
 JobContext Commands::context() {
-    return JobContext{*state_, selection_, input_, sink_, host_};
+    return JobContext{*state_, selection_, input_, sink_, host_, &lastScan_};
 }
 
 template <typename Job>

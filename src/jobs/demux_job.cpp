@@ -13,6 +13,7 @@
 #include "jobs/opened_files.h"
 #include "jobs/output_naming.h"
 #include "jobs/stream_routing.h"
+#include "jobs/subpicture_output.h"
 
 namespace tarnwell {
 
@@ -41,8 +42,10 @@ class SameFileGuard {
 };
 
 // Creates the files of every box ticked now, in box order, and logs each stream file's name
-// as formed. The set of files is fixed here for the whole job.
-void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files) {
+// as formed. The set of files is fixed here for the whole job. A subpicture stream gets its
+// time-stamp file only in the raw form.
+void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files,
+                   bool withTimeStamps) {
     auto& state = job.state;
     SameFileGuard sameFile;
     const auto createStream = [&](SlotKind kind, int n, TextOption extension, OutputFile& slot) {
@@ -67,6 +70,10 @@ void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files)
         if (!job.selection.IsChecked(SlotKind::Subpicture, n)) continue;
         const auto name =
             createStream(SlotKind::Subpicture, n, TextOption::SubExt, state.SubOut[n]);
+        if (!withTimeStamps) {
+            job.sink.log("Creating " + name);
+            continue;
+        }
         const auto ptsName = ptsFileName(base, job.selection.Caption(SlotKind::Subpicture, n));
         state.SubPtsOut[n].create(ptsName);
         files.addLast(state.SubPtsOut[n]);
@@ -90,13 +97,22 @@ void bDemuxClick(JobContext& job) {
         OpenedFiles files(state.InFile);
         state.InFile.open(job.input.evoField());
         job.sink.log(fileSizeLine(state.InFile.size()));
-        createOutputs(job, start.outputBase, files);
+        const SubpictureForm subpictureForm = demuxSubpictureForm(job.host);
+        createOutputs(job, start.outputBase, files, subpictureForm == SubpictureForm::Raw);
         job.sink.slog("Writing stream(s)", 0);
         HostRunControl run(job.host);
         StreamRouting routing(job.selection, state);
+        SubpictureOutputs subpictures(subpictureForm, job.lastScan,
+                                      [&job](std::string_view line) { job.sink.log(line); });
+        if (subpictureForm != SubpictureForm::Raw)
+            for (int n = 0; n < static_cast<int>(state.SubOut.size()); ++n)
+                if (state.SubOut[n].isOpen())
+                    subpictures.add(n, state.SubOut[n],
+                                    job.selection.Caption(SlotKind::Subpicture, n), routing);
         EngineContext engine{state, job.sink, run, &routing};
         demux(kDemuxMode, engine);
         if (ContinueWithNext(start.plan, state, job.sink, job.host)) demux(kDemuxMode, engine);
+        subpictures.finish();
         files.close();
     }
     reportDone(job.sink);

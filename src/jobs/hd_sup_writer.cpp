@@ -9,7 +9,7 @@ HdSupWriter::HdSupWriter(OutputFile& out, std::string streamName, SubpictureAsse
     : out_(out), streamName_(std::move(streamName)), log_(std::move(log)) {}
 
 void HdSupWriter::write(const SubpictureUnit& unit) {
-    if (!decodeForOutput(unit, streamName_, log_)) return;
+    if (!decodeForOutput(unit, streamName_, log_, BitmapWork::Check)) return;
     const auto pts = static_cast<std::uint32_t>(unit.pts);
     const std::array<std::uint8_t, 10> header{0x53,
                                               0x50,

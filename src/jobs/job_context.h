@@ -4,6 +4,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/report_sink.h"
+#include "engine/scan_result.h"
 #include "jobs/host.h"
 #include "jobs/input_choice.h"
 #include "selection/stream_selection.h"
@@ -16,6 +17,8 @@ struct JobContext {
     InputChoice& input;
     ReportSink& sink;
     Host& host;
+    // What the last Read EVO found, or nullptr when no scan is at hand.
+    const ScanResult* lastScan = nullptr;
 };
 
 }  // namespace tarnwell

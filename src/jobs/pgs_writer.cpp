@@ -80,6 +80,60 @@ std::vector<std::uint8_t> pgsRunLength(const SubpictureImage& image) {
     return out;
 }
 
+namespace {
+
+// One PGS run of at most 0x3FFF pixels at `at`, which has room for 4 bytes; returns its end.
+std::uint8_t* putShortRun(std::uint8_t* at, std::uint8_t colour, std::uint32_t n) {
+    if (colour != 0 && n <= 2) {
+        at[0] = colour;
+        if (n == 2) at[1] = colour;
+        return at + n;
+    }
+    *at++ = 0;
+    const std::uint8_t flags = (colour != 0 ? 0x80 : 0) | (n >= 64 ? 0x40 : 0);
+    if (n >= 64) {
+        *at++ = static_cast<std::uint8_t>(flags | n >> 8);
+        *at++ = static_cast<std::uint8_t>(n);
+    } else {
+        *at++ = static_cast<std::uint8_t>(flags | n);
+    }
+    if (colour != 0) *at++ = colour;
+    return at;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> pgsRunLength(std::span<const std::uint8_t> unit,
+                                                      const SubpictureImage& image) {
+    static_assert(kSubpictureScreenWidth <= 0x3FFF, "a line's run fits one PGS run");
+    std::vector<std::uint8_t> out;
+    SubpictureFieldReader fields[2] = {{unit, image.fieldOffsets[0], image.form, image.width},
+                                       {unit, image.fieldOffsets[1], image.form, image.width}};
+    std::vector<SubpictureRun> runs;
+    for (int line = 0; line < image.height; ++line) {
+        if (!fields[line & 1].nextLine(runs)) return std::nullopt;
+        // Room for every run at 4 bytes and the line's end; cut back to what was written.
+        const std::size_t start = out.size();
+        out.resize(start + 4 * runs.size() + 2);
+        std::uint8_t* at = out.data() + start;
+        // Runs of one value next to each other make one PGS run.
+        SubpictureRun pending = runs.front();
+        for (std::size_t i = 1; i < runs.size(); ++i) {
+            if (runs[i].colour == pending.colour) {
+                pending.length += runs[i].length;
+                continue;
+            }
+            at = putShortRun(at, pending.colour, pending.length);
+            pending = runs[i];
+        }
+        at = putShortRun(at, pending.colour, pending.length);
+        *at++ = 0;
+        *at++ = 0;
+        out.resize(static_cast<std::size_t>(at - out.data()));
+    }
+    return out;
+}
+
 PgsWriter::PgsWriter(OutputFile& out, std::int64_t originPts, std::string streamName,
                      SubpictureAssembler::LogSink log)
     : out_(out), originPts_(originPts), streamName_(std::move(streamName)), log_(std::move(log)) {}
@@ -96,7 +150,8 @@ void PgsWriter::segment(std::uint8_t type, std::uint32_t time,
     out_.write(body.data(), body.size());
 }
 
-void PgsWriter::showSet(std::uint32_t time, const SubpictureImage& image) {
+void PgsWriter::showSet(std::uint32_t time, const SubpictureImage& image,
+                        const std::vector<std::uint8_t>& data) {
     window_.clear();
     for (int v : {image.x, image.y, image.width, image.height})
         put16(window_, static_cast<std::uint32_t>(v));
@@ -127,7 +182,6 @@ void PgsWriter::showSet(std::uint32_t time, const SubpictureImage& image) {
 
     // The object, split over as many segments as its data needs; the first carries the
     // total length (data + 4) and the size.
-    const std::vector<std::uint8_t> data = pgsRunLength(image);
     const std::size_t total = data.size() + 4;
     std::size_t at = 0;
     for (bool first = true; first || at < data.size(); first = false) {
@@ -163,8 +217,14 @@ void PgsWriter::clearSet(std::uint32_t time) {
 }
 
 void PgsWriter::write(const SubpictureUnit& unit) {
-    const std::optional<SubpictureImage> image = decodeForOutput(unit, streamName_, log_);
+    const std::optional<SubpictureImage> image =
+        decodeForOutput(unit, streamName_, log_, BitmapWork::None);
     if (!image) return;
+    const auto data = pgsRunLength(unit.bytes, *image);
+    if (!data) {
+        log_(skippedUnitLine(streamName_, unit.pts, "runs outside the unit"));
+        return;
+    }
     const std::int64_t start =
         ticksSince(originPts_, unit.pts) + image->startDelay * kSubpictureDelayTicks;
     if (start < 0 || start > 0xFFFFFFFF) {
@@ -173,7 +233,7 @@ void PgsWriter::write(const SubpictureUnit& unit) {
     }
     const auto shown = static_cast<std::uint32_t>(start);
     if (clearOwed_) clearSet(clearTime_ ? std::min(*clearTime_, shown) : shown);
-    showSet(shown, *image);
+    showSet(shown, *image, *data);
     shownAt_ = shown;
     clearOwed_ = true;
     clearTime_.reset();

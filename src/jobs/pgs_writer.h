@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ namespace tarnwell {
 // The object bitmap as PGS run-length code: each line ends with 00 00; colour 0 runs and
 // other runs take the shortest of the 1- to 4-byte forms.
 std::vector<std::uint8_t> pgsRunLength(const SubpictureImage& image);
+// The same code straight from the runs of the unit whose layout `image` holds (its pixels
+// need not be drawn); nothing when the runs pass the unit's end.
+std::optional<std::vector<std::uint8_t>> pgsRunLength(std::span<const std::uint8_t> unit,
+                                                      const SubpictureImage& image);
 
 class PgsWriter {
   public:
@@ -33,7 +38,8 @@ class PgsWriter {
 
   private:
     void segment(std::uint8_t type, std::uint32_t time, const std::vector<std::uint8_t>& body);
-    void showSet(std::uint32_t time, const SubpictureImage& image);
+    void showSet(std::uint32_t time, const SubpictureImage& image,
+                 const std::vector<std::uint8_t>& data);
     void clearSet(std::uint32_t time);
 
     OutputFile& out_;

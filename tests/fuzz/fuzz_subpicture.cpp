@@ -74,6 +74,12 @@ void check(const SubpictureUnit& unit) {
     std::vector<std::uint8_t> back;
     if (!pgsPixels(pgsRunLength(image), std::size_t(image.width), back) || back != image.pixels)
         fuzz::finding("the PGS run-length code does not give the pixels back");
+    // The writer's path: the same code straight from the runs, the bitmap never drawn.
+    const SubpictureDecode layout = decodeSubpictureUnit({exact.get(), size}, BitmapWork::None);
+    const auto fromRuns =
+        layout.image ? pgsRunLength({exact.get(), size}, *layout.image) : std::nullopt;
+    if (!fromRuns || *fromRuns != pgsRunLength(image))
+        fuzz::finding("the PGS code from the runs differs from the code from the pixels");
 }
 
 }  // namespace
