@@ -156,43 +156,35 @@ class SettingsTest : public QObject {
         QCOMPARE(stored("XPLdir"), QStringLiteral("/disc/ADV_OBJ/"));
     }
 
-    // Matroska and SubpictureForm as stored (invalid: absent); the box and the user's own
-    // choice of form they give. The first-run test shows that defaults add no value.
-    void newOptionsRoundTrip_data() {
-        QTest::addColumn<QVariant>("matroska");
-        QTest::addColumn<QVariant>("form");
-        QTest::addColumn<bool>("ticked");
-        QTest::addColumn<int>("chosen");
-        QTest::newRow("absent") << QVariant() << QVariant() << false << 0;
-        QTest::newRow("HD-DVD SUP") << QVariant() << QVariant(1) << false << 1;
-        QTest::newRow("HD-DVD SUP, Matroska") << QVariant(1) << QVariant("1") << true << 1;
-        QTest::newRow("unknown form") << QVariant(5) << QVariant(-1) << true << 0;
-    }
-
     void newOptionsRoundTrip() {
-        QFETCH(QVariant, matroska);
-        QFETCH(QVariant, form);
-        QFETCH(bool, ticked);
-        QFETCH(int, chosen);
-        QList<QPair<QString, QVariant>> values;
-        if (matroska.isValid()) values.append({"Matroska", matroska});
-        if (form.isValid()) values.append({"SubpictureForm", form});
-        preset(values);
-        const int next = (chosen + 1) % 3;
-        for (int run = 0; run < 2; ++run) {
-            auto w = startWindow();
-            const MainControls& ui = w->ui;
-            QCOMPARE(w->errors, QStringList());
-            QCOMPARE(ui.cbMatroska->isChecked(), run == 1 || ticked);
-            QCOMPARE(ui.cbxSubForm->currentIndex(), ui.cbMatroska->isChecked() ? 2 : chosen);
-            ui.cbMatroska->setChecked(false);
-            QCOMPARE(ui.cbxSubForm->currentIndex(), run == 0 ? chosen : next);
-            // The first run stores a changed choice under Matroska, the second the defaults.
-            ui.cbxSubForm->setCurrentIndex(run == 0 ? next : 0);
-            ui.cbMatroska->setChecked(run == 0);
-            QVERIFY((*w)->close());
-            QCOMPARE(stored("Matroska"), QString::number(run == 0));
-            QCOMPARE(stored("SubpictureForm"), QString::number(run == 0 ? next : 0));
+        // Matroska and SubpictureForm as stored (invalid: absent), and the box and the user's
+        // own choice of form they give. The first-run test shows that defaults add no value.
+        const struct {
+            QVariant matroska, form;
+            bool ticked;
+            int chosen;
+        } rows[] = {{{}, {}, false, 0}, {{}, 1, false, 1}, {1, "1", true, 1}, {5, -1, true, 0}};
+        for (const auto& row : rows) {
+            config_ = std::make_unique<ConfigFolder>();
+            if (row.matroska.isValid()) preset({{"Matroska", row.matroska}});
+            if (row.form.isValid()) preset({{"SubpictureForm", row.form}});
+            const int next = (row.chosen + 1) % 3;
+            for (int run = 0; run < 2; ++run) {
+                auto w = startWindow();
+                const MainControls& ui = w->ui;
+                QCOMPARE(w->errors, QStringList());
+                QCOMPARE(ui.cbMatroska->isChecked(), run == 1 || row.ticked);
+                QCOMPARE(ui.cbxSubForm->currentIndex(),
+                         ui.cbMatroska->isChecked() ? 2 : row.chosen);
+                ui.cbMatroska->setChecked(false);
+                QCOMPARE(ui.cbxSubForm->currentIndex(), run == 0 ? row.chosen : next);
+                // The first run stores a changed choice under Matroska, the second the defaults.
+                ui.cbxSubForm->setCurrentIndex(run == 0 ? next : 0);
+                ui.cbMatroska->setChecked(run == 0);
+                QVERIFY((*w)->close());
+                QCOMPARE(stored("Matroska"), QString::number(run == 0));
+                QCOMPARE(stored("SubpictureForm"), QString::number(run == 0 ? next : 0));
+            }
         }
     }
 
