@@ -8,12 +8,14 @@ namespace tarnwell {
 void SubpictureChoice::bind(QCheckBox* matroska, QComboBox* form) {
     matroska_ = matroska;
     form_ = form;
-    const char* hints[] = {"The bare stream and a .pts file of 4-byte time stamps",
-                           "One record per subpicture unit with its time stamp",
-                           "Blu-ray presentation graphics, as mkvmerge reads them"};
+    // In the order of `SubpictureForm`: the item's text and its hint.
+    const char* items[kSubpictureFormCount][2] = {
+        {"Raw with time stamps", "The bare stream and a .pts file of 4-byte time stamps"},
+        {"HD-DVD SUP", "One record per subpicture unit with its time stamp"},
+        {"Blu-ray PGS", "Blu-ray presentation graphics, as mkvmerge reads them"}};
     for (int i = 0; i < kSubpictureFormCount; ++i) {
-        form_->addItem(QString::fromLatin1(kSubpictureFormTexts[i]));
-        form_->setItemData(i, QString::fromLatin1(hints[i]), Qt::ToolTipRole);
+        form_->addItem(QString::fromLatin1(items[i][0]));
+        form_->setItemData(i, QString::fromLatin1(items[i][1]), Qt::ToolTipRole);
     }
     form_->setCurrentIndex(static_cast<int>(chosen_));
     // While the box is ticked the choice is disabled, so only the user's own picks land here.

@@ -11,9 +11,7 @@ class QComboBox;
 
 namespace tarnwell {
 
-// The texts of the choice, in the order of `SubpictureForm`.
-inline constexpr const char* kSubpictureFormTexts[] = {"Raw with time stamps", "HD-DVD SUP",
-                                                       "Blu-ray PGS"};
+// The number of forms; their stored numbers are those of `SubpictureForm`.
 inline constexpr int kSubpictureFormCount = 3;
 
 class SubpictureChoice {
