@@ -4,6 +4,7 @@
 // Every control also carries its design name as its object name.
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -47,6 +48,9 @@ struct MainControls {
     QCheckBox* cbContinue = nullptr;
     QCheckBox* cbFastCheck = nullptr;
     QCheckBox* cbCountFr = nullptr;
+    QCheckBox* cbMatroska = nullptr;
+    QLabel* lSubForm = nullptr;
+    QComboBox* cbxSubForm = nullptr;
     QPushButton* bDemux = nullptr;
     QPushButton* bRebuild = nullptr;
     QLabel* imLogo = nullptr;

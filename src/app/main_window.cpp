@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -299,6 +300,23 @@ void TfMain::createOptionsPage() {
     ui_.cbCountFr->setChecked(true);
     placeOptionBox(ui_.cbCountFr, {3, 130, 91, 17});
 
+    // The newer options take the free room to the right of the boxes and below them.
+    ui_.cbMatroska =
+        named(new QCheckBox(QStringLiteral("Matroska-ready files"), ui_.tsOption), "cbMatroska");
+    ui_.cbMatroska->setToolTip(
+        QStringLiteral("Demux writes files for mkvmerge: codec extensions, LPCM as WAV, "
+                       "subpictures as PGS, delays in the names, chapters and an option file"));
+    placeOptionBox(ui_.cbMatroska, {185, 84, 130, 17});
+    ui_.lSubForm = named(new QLabel(QStringLiteral("Subpictures as"), ui_.tsOption), "lSubForm");
+    ui_.lSubForm->move(3, 157);
+    ui_.lSubForm->adjustSize();
+    ui_.cbxSubForm = named(new QComboBox(ui_.tsOption), "cbxSubForm");
+    ui_.cbxSubForm->setToolTip(QStringLiteral(
+        "How Demux writes the subpicture streams; Matroska-ready files always take PGS"));
+    ui_.cbxSubForm->setGeometry(87, 153, 150, 21);
+    ui_.lSubForm->setBuddy(ui_.cbxSubForm);
+    subpictureChoice_.bind(ui_.cbMatroska, ui_.cbxSubForm);
+
     ui_.PageControl->addTab(ui_.tsOption, QStringLiteral("Options"));
 }
 
@@ -309,8 +327,9 @@ void TfMain::setTabOrder() {
     for (auto kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture})
         for (int n = 1; n < StreamSelection::slotCount(kind); ++n)
             QWidget::setTabOrder(streamBox(kind, n - 1), streamBox(kind, n));
-    QWidget* options[] = {ui_.eVideoExt,  ui_.eAudioExt,   ui_.eSubExt,  ui_.eWorkdir,
-                          ui_.cbContinue, ui_.cbFastCheck, ui_.cbCountFr};
+    QWidget* options[] = {ui_.eVideoExt, ui_.eAudioExt,  ui_.eSubExt,
+                          ui_.eWorkdir,  ui_.cbContinue, ui_.cbFastCheck,
+                          ui_.cbCountFr, ui_.cbMatroska, ui_.cbxSubForm};
     for (std::size_t i = 1; i < std::size(options); ++i)
         QWidget::setTabOrder(options[i - 1], options[i]);
     QWidget::setTabOrder(ui_.tvXPL, ui_.mXPL);

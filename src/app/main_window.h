@@ -15,6 +15,7 @@
 #include "app/open_file_dialog.h"
 #include "app/playlist_view.h"
 #include "app/stream_boxes.h"
+#include "app/subpicture_choice.h"
 #include "app/window_host.h"
 #include "jobs/commands.h"
 
@@ -105,6 +106,7 @@ class TfMain : public QWidget {
     JobRunner jobs_{*this, commands_, host_};
     StreamBoxes boxes_{commands_.selection()};
     PlaylistView playlistView_{commands_.playlist()};
+    SubpictureChoice subpictureChoice_;
     DesignLayout layout_{QSize(kDesignClientWidth, kDesignClientHeight)};
     bool shown_ = false;
     bool activated_ = false;

@@ -12,6 +12,7 @@
 
 #include "app/main_window.h"
 #include "app/ole_date.h"
+#include "app/subpicture_choice.h"
 
 namespace tarnwell {
 
@@ -135,6 +136,12 @@ void store(QSettings& settings, const QString& name, const QVariant& value) {
         throw SettingsError(quotedMessage("Failed to set data for '%1'", name).toStdString());
 }
 
+// The newer options are stored from the first close that finds them off their default (0) on,
+// so the store of a user who never touches them keeps exactly the values it always had.
+void storeOnceChanged(QSettings& settings, const QString& name, int value) {
+    if (value != 0 || settings.contains(name)) store(settings, name, value);
+}
+
 }  // namespace
 
 void nameApplication() {
@@ -167,6 +174,11 @@ void RegRead(TfMain& form) {
     if (auto flag = readFlag(settings, "Continue")) form.ui_.cbContinue->setChecked(*flag);
     if (auto flag = readFlag(settings, "FastCheck")) form.ui_.cbFastCheck->setChecked(*flag);
     if (auto flag = readFlag(settings, "CountFrames")) form.ui_.cbCountFr->setChecked(*flag);
+    if (auto flag = readFlag(settings, "Matroska")) form.ui_.cbMatroska->setChecked(*flag);
+    if (auto number = readInteger(settings, "SubpictureForm"))
+        form.subpictureChoice_.choose(*number >= 0 && *number < kSubpictureFormCount
+                                          ? static_cast<SubpictureForm>(*number)
+                                          : SubpictureForm::Raw);
 }
 
 void RegWrite(TfMain& form) {
@@ -191,6 +203,8 @@ void RegWrite(TfMain& form) {
     store(settings, "Continue", form.ui_.cbContinue->isChecked() ? 1 : 0);
     store(settings, "FastCheck", form.ui_.cbFastCheck->isChecked() ? 1 : 0);
     store(settings, "CountFrames", form.ui_.cbCountFr->isChecked() ? 1 : 0);
+    storeOnceChanged(settings, "Matroska", form.ui_.cbMatroska->isChecked() ? 1 : 0);
+    storeOnceChanged(settings, "SubpictureForm", static_cast<int>(form.subpictureChoice_.chosen()));
     if (!settings.contains("Install")) store(settings, "Install", oleDateBytes(oleDateNow()));
 }
 

@@ -14,6 +14,10 @@
 //   can't tell the two apart); binary data or a list is "Invalid data type for '%s'".
 // - date-time (`Install`): 8 bytes, the little-endian IEEE double of days since 1899-12-30
 //   00:00 local time; written once, never read.
+//
+// After `CountFrames` come two newer values, written only once they have left their defaults:
+// `Matroska` (flag, the box "Matroska-ready files", off) and `SubpictureForm` (integer, the
+// user's own choice of subpicture form: 0 raw, 1 HD-DVD SUP, 2 PGS; any other number reads as 0).
 
 #include <QString>
 #include <QStringList>
@@ -35,7 +39,7 @@ class SettingsError : public std::runtime_error {
 // platforms would append one to every window caption.
 void nameApplication();
 
-// The value names in the order RegWrite stores them.
+// The value names in the order RegWrite stores them, without the two written only when changed.
 QStringList settingNames();
 
 // Loads the stored values into the window; stops with SettingsError at the first bad value,

@@ -1,6 +1,7 @@
 #include "app/window_host.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -71,13 +72,14 @@ bool WindowHost::isOptionChecked(Option option) const {
         case Option::CountFrames:
             return ui_.cbCountFr->isChecked();
         case Option::MatroskaReady:
-            return false;  // the Options tab has no such box yet
+            return ui_.cbMatroska->isChecked();
     }
     return false;
 }
 
 SubpictureForm WindowHost::subpictureForm() const {
-    return SubpictureForm::Raw;  // the Options tab has no such choice yet
+    // With "Matroska-ready files" ticked the choice shows PGS, whatever the user picked.
+    return static_cast<SubpictureForm>(ui_.cbxSubForm->currentIndex());
 }
 
 std::string WindowHost::optionText(TextOption option) const {

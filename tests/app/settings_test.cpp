@@ -5,6 +5,7 @@
 #include "app/settings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -153,6 +154,38 @@ class SettingsTest : public QObject {
         QCOMPARE(stored("TreeWidth"), QStringLiteral("130"));
         QCOMPARE(stored("EVOdir"), QStringLiteral("/disc/HVDVD_TS/"));
         QCOMPARE(stored("XPLdir"), QStringLiteral("/disc/ADV_OBJ/"));
+    }
+
+    void newOptionsRoundTrip() {
+        // Matroska and SubpictureForm as stored (invalid: absent), and the box and the user's
+        // own choice of form they give. The first-run test shows that defaults add no value.
+        const struct {
+            QVariant matroska, form;
+            bool ticked;
+            int chosen;
+        } rows[] = {{{}, {}, false, 0}, {{}, 1, false, 1}, {1, "1", true, 1}, {5, -1, true, 0}};
+        for (const auto& row : rows) {
+            config_ = std::make_unique<ConfigFolder>();
+            if (row.matroska.isValid()) preset({{"Matroska", row.matroska}});
+            if (row.form.isValid()) preset({{"SubpictureForm", row.form}});
+            const int next = (row.chosen + 1) % 3;
+            for (int run = 0; run < 2; ++run) {
+                auto w = startWindow();
+                const MainControls& ui = w->ui;
+                QCOMPARE(w->errors, QStringList());
+                QCOMPARE(ui.cbMatroska->isChecked(), run == 1 || row.ticked);
+                QCOMPARE(ui.cbxSubForm->currentIndex(),
+                         ui.cbMatroska->isChecked() ? 2 : row.chosen);
+                ui.cbMatroska->setChecked(false);
+                QCOMPARE(ui.cbxSubForm->currentIndex(), run == 0 ? row.chosen : next);
+                // The first run stores a changed choice under Matroska, the second the defaults.
+                ui.cbxSubForm->setCurrentIndex(run == 0 ? next : 0);
+                ui.cbMatroska->setChecked(run == 0);
+                QVERIFY((*w)->close());
+                QCOMPARE(stored("Matroska"), QString::number(run == 0));
+                QCOMPARE(stored("SubpictureForm"), QString::number(run == 0 ? next : 0));
+            }
+        }
     }
 
     void dialogsOpenInTheFoldersOfTheLastRun() {

@@ -2,6 +2,7 @@
 // log and the status line, the stream boxes as a view of the selection, the Cancel question.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -705,6 +706,43 @@ class WindowTest : public QObject {
         QCOMPARE(window.host().optionText(TextOption::Workdir), std::string("/out/"));
         QCOMPARE(window.host().optionText(TextOption::VideoExt), std::string("mpv"));
         QCOMPARE(window.host().optionText(TextOption::SubExt), std::string("sup"));
+    }
+
+    void newOptionsPlacedAndRead() {
+        auto w = startWindow();
+        const MainControls& ui = w->ui;
+        // Inside the page at the tab control's design size, clear of every other option.
+        ui.PageControl->setCurrentWidget(ui.tsOption);
+        const QRect page({0, 0}, ui.tsOption->size() - (ui.PageControl->size() - QSize(346, 219)));
+        const QList<QWidget*> added = {ui.cbMatroska, ui.lSubForm, ui.cbxSubForm};
+        for (QWidget* control : added) {
+            QVERIFY(page.contains(control->geometry()));
+            QVERIFY(control->sizeHint().width() <= control->width());
+            for (QWidget* other :
+                 added + QList<QWidget*>{ui.gbFile, ui.cbContinue, ui.cbFastCheck, ui.cbCountFr})
+                QVERIFY(other == control || !other->geometry().intersects(control->geometry()));
+        }
+        QCOMPARE(ui.cbCountFr->nextInFocusChain(), ui.cbMatroska);
+        QWidget* next = ui.cbMatroska->nextInFocusChain();
+        while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+        QCOMPARE(next, ui.cbxSubForm);
+        // Steps: tick (1) or untick (0) "Matroska-ready files", or pick a form; then the form
+        // the host reads. Ticked, the choice shows PGS; unticked, the user's own pick again.
+        const struct {
+            int matroska, pick;
+            SubpictureForm read;
+        } steps[] = {{-1, -1, SubpictureForm::Raw}, {-1, 1, SubpictureForm::HdSup},
+                     {1, -1, SubpictureForm::Pgs},  {0, -1, SubpictureForm::HdSup},
+                     {-1, 0, SubpictureForm::Raw},  {1, -1, SubpictureForm::Pgs},
+                     {0, -1, SubpictureForm::Raw}};
+        for (const auto& step : steps) {
+            if (step.matroska >= 0) ui.cbMatroska->setChecked(step.matroska);
+            if (step.pick >= 0) ui.cbxSubForm->setCurrentIndex(step.pick);
+            QCOMPARE((*w)->host().isOptionChecked(Option::MatroskaReady),
+                     step.read == SubpictureForm::Pgs);
+            QCOMPARE((*w)->host().subpictureForm(), step.read);
+            QCOMPARE(ui.cbxSubForm->isEnabled(), !ui.cbMatroska->isChecked());
+        }
     }
 
     void showPageAndRepaint() {
