@@ -71,7 +71,8 @@ bool WindowHost::isOptionChecked(Option option) const {
         case Option::CountFrames:
             return ui_.cbCountFr->isChecked();
         case Option::MatroskaReady:
-            return false;  // the Options tab has no such box yet
+        case Option::MakeMkv:
+            return false;  // the Options tab has no such boxes yet
     }
     return false;
 }

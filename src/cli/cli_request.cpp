@@ -34,6 +34,9 @@ OPTIONS (defaults are the window's design defaults; no stored settings are read)
   --no-continue         don't go on from a "_1.EVO" file into the "_2.EVO" file beside it
   --no-fast-check       Read EVO scans the whole file, not only the first ~300 MB
   --no-count-frames     don't count video frames
+  --matroska            read, demux: "Matroska-ready files": codec extensions, audio delays
+                        in the names, LPCM as WAV, chapters and an mkvmerge option file
+  --mkv                 demux: as --matroska, then run mkvmerge (from PATH) on the option file
   --only SLOTS          after the reads, untick every stream slot not listed
   --drop SLOTS          after the reads, untick the listed slots
   --xpl XPL             demux, rebuild: read this playlist before the job
@@ -193,6 +196,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--no-count-frames") {
             flag();
             request.countFrames = false;
+        } else if (argument == "--matroska") {
+            flag();
+            only(request.subcommand == Subcommand::Read || request.subcommand == Subcommand::Demux);
+            request.matroskaReady = true;
+        } else if (argument == "--mkv") {
+            flag();
+            only(request.subcommand == Subcommand::Demux);
+            request.matroskaReady = request.makeMkv = true;
         } else if (argument == "--only") {
             const auto slots = parseSlotList(value());
             if (!request.only) request.only.emplace();

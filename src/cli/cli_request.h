@@ -32,6 +32,8 @@ struct CliRequest {
     bool continueWithNext = true;
     bool fastCheck = true;
     bool countFrames = true;
+    bool matroskaReady = false;  // read, demux: --matroska
+    bool makeMkv = false;        // demux: --mkv (implies --matroska)
 
     std::optional<std::vector<SlotRef>> only;  // --only, all lists joined
     std::vector<SlotRef> drop;                 // --drop, all lists joined

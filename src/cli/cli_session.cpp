@@ -29,6 +29,8 @@ void applyHost(const CliRequest& request, BasicHost& host) {
     host.continueWithNext = request.continueWithNext;
     host.fastCheck = request.fastCheck;
     host.countFrames = request.countFrames;
+    host.matroskaReady = request.matroskaReady;
+    host.makeMkv = request.makeMkv;
     // There is no one to ask: an interrupt is the answer Yes to the Cancel question.
     host.confirmAnswer = true;
 }
