@@ -60,6 +60,8 @@ void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files,
     const auto fileName = [&](SlotKind kind, int n, TextOption extension) {
         const auto caption = job.selection.Caption(kind, n);
         const auto field = job.host.optionText(extension);
+        // Subpicture files keep their names and stay out of the option file: mkvmerge reads
+        // no raw subpicture stream.
         if (!matroska || kind == SlotKind::Subpicture) return streamFileName(base, caption, field);
         const FoundStream* found = matroska->scan.find(kind, n);
         const auto codec = found ? codecExtension(kind, found->code) : std::string_view{};

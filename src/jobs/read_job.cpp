@@ -27,7 +27,9 @@ ScanResult bCheckClick(JobContext& job) {
         files.close();
     }
     job.selection.FillFromStreamTable(state.streamTable);
-    if (job.host.isOptionChecked(Option::MatroskaReady) && found.find(SlotKind::Video, 0)) {
+    const bool matroska = job.host.isOptionChecked(Option::MatroskaReady) ||
+                          job.host.isOptionChecked(Option::MakeMkv);
+    if (matroska && found.find(SlotKind::Video, 0)) {
         for (const auto& stream : found.streams) {
             if (stream.kind != SlotKind::Audio) continue;
             const auto line = delayLine(stream.number, audioDelayMs(found, stream.number));

@@ -4,6 +4,7 @@
 // samples as its own decoder reads from the EVO files. Skipped without mkvmerge or ffmpeg.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cmath>
 #include <cstdio>
@@ -117,10 +118,22 @@ TEST(MatroskaCliTest, MkvmergeAndFfmpegReadTheDemuxedTitle) {
     writeFile(dir.file("HVDVD_TS/FEATURE_2.EVO"), parts[1].bytes());
     writeTextFile(dir.file("MAIN.XPL"), kPlaylist);
 
-    const auto result = runProgram("tarnwell-cli",
-                                   {"demux", "--mkv", "--xpl", dir.file("MAIN.XPL"), "-o", "out",
-                                    dir.file("HVDVD_TS/FEATURE_1.EVO")},
-                                   dir.path().string());
+    const auto demux = [&] {
+        return runProgram("tarnwell-cli",
+                          {"demux", "--mkv", "--xpl", dir.file("MAIN.XPL"), "-o", "out",
+                           dir.file("HVDVD_TS/FEATURE_1.EVO")},
+                          dir.path().string());
+    };
+    // Without mkvmerge on PATH the job fails before it creates any file.
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", dir.file("out").c_str(), 1);
+    const auto missing = demux();
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "mkvmerge not found\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
+
+    const auto result = demux();
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     for (const auto* line : {"Audio stream 00 delay: -120 ms.", "Audio stream 03 delay: -30 ms."})
         EXPECT_NE(result.out.find(line), std::string::npos) << line;
