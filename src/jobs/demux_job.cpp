@@ -148,9 +148,9 @@ void bDemuxClick(JobContext& job, const ScanResult& scan, const PlaylistState* p
         files.close();
     }
     reportDone(job.sink);
+    reportFrameCounts(job.sink, state.FrameCount);
     if (makeMkv && !state.CancelRequested)
         runMkvmerge(mkvmerge, mkvmergeOptionFileName(start.outputBase), state, job.sink, job.host);
-    reportFrameCounts(job.sink, state.FrameCount);
     job.host.setCommandEnabled(Command::Demux, true);
 }
 
