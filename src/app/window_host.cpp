@@ -73,6 +73,8 @@ bool WindowHost::isOptionChecked(Option option) const {
             return ui_.cbCountFr->isChecked();
         case Option::MatroskaReady:
             return ui_.cbMatroska->isChecked();
+        case Option::MakeMkv:
+            return false;  // the Options tab has no such box yet
     }
     return false;
 }

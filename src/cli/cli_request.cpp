@@ -36,6 +36,9 @@ OPTIONS (defaults are the window's design defaults; no stored settings are read)
   --no-count-frames     don't count video frames
   --sup FORM            demux: subpictures as raw (default: the payload and a .pts file),
                         hd (HD-DVD SUP) or pgs (Blu-ray SUP, times from video stream 0)
+  --matroska            read, demux: "Matroska-ready files": codec extensions, audio delays
+                        in the names, LPCM as WAV, chapters and an mkvmerge option file
+  --mkv                 demux: as --matroska, then run mkvmerge (from PATH) on the option file
   --only SLOTS          after the reads, untick every stream slot not listed
   --drop SLOTS          after the reads, untick the listed slots
   --xpl XPL             demux, rebuild: read this playlist before the job
@@ -207,6 +210,14 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--sup") {
             only(request.subcommand == Subcommand::Demux);
             request.subpictures = subpictureFormNamed(value());
+        } else if (argument == "--matroska") {
+            flag();
+            only(request.subcommand == Subcommand::Read || request.subcommand == Subcommand::Demux);
+            request.matroskaReady = true;
+        } else if (argument == "--mkv") {
+            flag();
+            only(request.subcommand == Subcommand::Demux);
+            request.matroskaReady = request.makeMkv = true;
         } else if (argument == "--only") {
             const auto slots = parseSlotList(value());
             if (!request.only) request.only.emplace();

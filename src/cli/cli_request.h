@@ -35,6 +35,8 @@ struct CliRequest {
     bool fastCheck = true;
     bool countFrames = true;
     SubpictureForm subpictures = SubpictureForm::Raw;  // demux: --sup
+    bool matroskaReady = false;                        // read, demux: --matroska
+    bool makeMkv = false;                              // demux: --mkv (implies --matroska)
 
     std::optional<std::vector<SlotRef>> only;  // --only, all lists joined
     std::vector<SlotRef> drop;                 // --drop, all lists joined

@@ -31,6 +31,8 @@ void applyHost(const CliRequest& request, BasicHost& host) {
     host.fastCheck = request.fastCheck;
     host.countFrames = request.countFrames;
     host.subpictures = request.subpictures;
+    host.matroskaReady = request.matroskaReady;
+    host.makeMkv = request.makeMkv;
     // There is no one to ask: an interrupt is the answer Yes to the Cancel question.
     host.confirmAnswer = true;
 }

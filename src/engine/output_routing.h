@@ -16,6 +16,9 @@ struct PacketInfo {
     bool starts = false;
     // That packet's full 33-bit PTS, or -1 when its header has none.
     std::int64_t pts = -1;
+    // The parser's window as the chunk was handed over. At the first chunk of an LPCM packet
+    // its top three bytes are the packet's LPCM header, which the parser consumed.
+    std::uint32_t window = 0;
 };
 
 class PayloadOutput {

@@ -116,7 +116,7 @@ void ScanRun::logSystemHeaderSummary(const std::uint8_t* block) {
 
 void ScanRun::handOver(const std::uint8_t* chunk, std::int64_t length) {
     ParserState& s = parser_.state();
-    const PacketInfo packet{s.payloadStarts, s.packetPts};
+    const PacketInfo packet{s.payloadStarts, s.packetPts, s.window};
     s.payloadStarts = false;
     if (s.kind == pkVideo) countVideoFrames(chunk, length);
     if (!demuxing_) {

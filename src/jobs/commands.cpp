@@ -45,7 +45,7 @@ bool Commands::bCheckClick() {
 bool Commands::bDemuxClick() {
     return runJob([this] {
         auto job = context();
-        tarnwell::bDemuxClick(job);
+        tarnwell::bDemuxClick(job, &playlist_);
     });
 }
 

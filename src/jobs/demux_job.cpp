@@ -4,12 +4,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include "engine/scan_loop.h"
 #include "jobs/continuation.h"
 #include "jobs/job_report.h"
+#include "jobs/matroska_files.h"
+#include "jobs/mkvmerge_run.h"
 #include "jobs/opened_files.h"
 #include "jobs/output_naming.h"
 #include "jobs/stream_routing.h"
@@ -41,16 +44,37 @@ class SameFileGuard {
     std::vector<std::pair<dev_t, ino_t>> created_;
 };
 
+// With "Matroska-ready files": the scan that names the codecs and delays, the files created,
+// and the WAV writers of the LPCM slots.
+struct MatroskaPlan {
+    const ScanResult& scan;
+    std::vector<CreatedStream> streams;
+    std::vector<std::unique_ptr<LpcmWavOutput>> wavOutputs;
+};
+
 // Creates the files of every box ticked now, in box order, and logs each stream file's name
 // as formed. The set of files is fixed here for the whole job. A subpicture stream gets its
 // time-stamp file only in the raw form.
 void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files,
-                   bool withTimeStamps) {
+                   bool withTimeStamps, MatroskaPlan* matroska) {
     auto& state = job.state;
     SameFileGuard sameFile;
+    const auto fileName = [&](SlotKind kind, int n, TextOption extension) {
+        const auto caption = job.selection.Caption(kind, n);
+        const auto field = job.host.optionText(extension);
+        if (!matroska) return streamFileName(base, caption, field);
+        // Subpictures are written as PGS here, whatever their code.
+        const FoundStream* found = matroska->scan.find(kind, n);
+        const auto codec = kind == SlotKind::Subpicture ? std::string_view{"sup"}
+                           : found                      ? codecExtension(kind, found->code)
+                                                        : std::string_view{};
+        const auto delay = kind == SlotKind::Audio ? audioDelayMs(matroska->scan, n) : 0;
+        auto name = delayedStreamFileName(base, caption, delay, codec.empty() ? field : codec);
+        matroska->streams.push_back({kind, n, name, delay});
+        return name;
+    };
     const auto createStream = [&](SlotKind kind, int n, TextOption extension, OutputFile& slot) {
-        const auto name =
-            streamFileName(base, job.selection.Caption(kind, n), job.host.optionText(extension));
+        const auto name = fileName(kind, n, extension);
         slot.create(name);
         files.add(slot);
         sameFile.check(name, slot);
@@ -84,10 +108,21 @@ void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files,
 
 }  // namespace
 
-void bDemuxClick(JobContext& job) {
+void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
     auto& state = job.state;
+    static const ScanResult kNoScan;
+    const ScanResult& scan = job.lastScan ? *job.lastScan : kNoScan;
     job.host.setCommandEnabled(Command::Demux, false);
     job.host.showPage(kStatusPage);
+    const bool makeMkv = job.host.isOptionChecked(Option::MakeMkv);
+    std::unique_ptr<MatroskaPlan> matroska;
+    if (makeMkv || job.host.isOptionChecked(Option::MatroskaReady))
+        matroska = std::make_unique<MatroskaPlan>(MatroskaPlan{scan, {}, {}});
+    std::string mkvmerge;
+    if (makeMkv && (mkvmerge = findOnPath("mkvmerge")).empty()) {
+        job.host.setCommandEnabled(Command::Demux, true);
+        throw FileError("mkvmerge not found");
+    }
     const auto base = outputBase(job.host.optionText(TextOption::Workdir), job.input.EVObase);
     state.FrameCount = {0, 0};
     const auto start = PlanContinuation(base, job.input.EVOname, job.input.evoField(), job.host);
@@ -98,25 +133,43 @@ void bDemuxClick(JobContext& job) {
         state.InFile.open(job.input.evoField());
         job.sink.log(fileSizeLine(state.InFile.size()));
         const SubpictureForm subpictureForm = demuxSubpictureForm(job.host);
-        createOutputs(job, start.outputBase, files, subpictureForm == SubpictureForm::Raw);
-        job.sink.slog("Writing stream(s)", 0);
-        HostRunControl run(job.host);
+        createOutputs(job, start.outputBase, files, subpictureForm == SubpictureForm::Raw,
+                      matroska.get());
         StreamRouting routing(job.selection, state);
-        SubpictureOutputs subpictures(subpictureForm, job.lastScan,
+        SubpictureOutputs subpictures(subpictureForm, &scan,
                                       [&job](std::string_view line) { job.sink.log(line); });
         if (subpictureForm != SubpictureForm::Raw)
             for (int n = 0; n < static_cast<int>(state.SubOut.size()); ++n)
                 if (state.SubOut[n].isOpen())
                     subpictures.add(n, state.SubOut[n],
                                     job.selection.Caption(SlotKind::Subpicture, n), routing);
+        if (matroska) {
+            for (const auto& stream : matroska->streams) {
+                const FoundStream* found = scan.find(stream.kind, stream.number);
+                if (stream.kind != SlotKind::Audio || !found || !isLpcmCode(found->code)) continue;
+                auto& out = matroska->wavOutputs.emplace_back(std::make_unique<LpcmWavOutput>(
+                    state.AudioOut[stream.number], job.sink,
+                    job.selection.Caption(SlotKind::Audio, stream.number)));
+                routing.setOutput(SlotKind::Audio, stream.number, out.get());
+            }
+            for (const auto& name : writeMatroskaFiles(start.outputBase, matroska->streams,
+                                                       playlist, job.input.EVObase))
+                job.sink.log("Creating " + name);
+        }
+        job.sink.slog("Writing stream(s)", 0);
+        HostRunControl run(job.host);
         EngineContext engine{state, job.sink, run, &routing};
         demux(kDemuxMode, engine);
         if (ContinueWithNext(start.plan, state, job.sink, job.host)) demux(kDemuxMode, engine);
         subpictures.finish();
+        if (matroska)
+            for (auto& out : matroska->wavOutputs) out->writer().finish();
         files.close();
     }
     reportDone(job.sink);
     reportFrameCounts(job.sink, state.FrameCount);
+    if (makeMkv && !state.CancelRequested)
+        runMkvmerge(mkvmerge, mkvmergeOptionFileName(start.outputBase), state, job.sink, job.host);
     job.host.setCommandEnabled(Command::Demux, true);
 }
 

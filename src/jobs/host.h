@@ -33,6 +33,8 @@ enum class Option : std::uint8_t {
     // Off by default: codec extensions, WAV for LPCM, PGS subpictures, delays in the names,
     // chapters and an mkvmerge option file.
     MatroskaReady,  // cbMatroska, "Matroska-ready files"
+    // Off by default: Matroska-ready files, then mkvmerge runs on their option file.
+    MakeMkv,  // cbMakeMkv, "Make MKV with mkvmerge"
 };
 
 // How Demux writes a subpicture stream.
@@ -102,6 +104,8 @@ class BasicHost : public Host {
                 return countFrames;
             case Option::MatroskaReady:
                 return matroskaReady;
+            case Option::MakeMkv:
+                return makeMkv;
         }
         return false;
     }
@@ -138,6 +142,7 @@ class BasicHost : public Host {
     std::string audioExt = "mpa";
     std::string subExt = "sup";
     bool matroskaReady = false;
+    bool makeMkv = false;
     SubpictureForm subpictures = SubpictureForm::Raw;
 
     // Button states at start-up: only Rebuild is enabled.

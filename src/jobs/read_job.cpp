@@ -2,6 +2,7 @@
 
 #include "engine/scan_loop.h"
 #include "jobs/job_report.h"
+#include "jobs/matroska_files.h"
 #include "jobs/opened_files.h"
 
 namespace tarnwell {
@@ -26,6 +27,16 @@ ScanResult bCheckClick(JobContext& job) {
         files.close();
     }
     job.selection.FillFromStreamTable(state.streamTable);
+    const bool matroska = job.host.isOptionChecked(Option::MatroskaReady) ||
+                          job.host.isOptionChecked(Option::MakeMkv);
+    if (matroska && found.find(SlotKind::Video, 0)) {
+        for (const auto& stream : found.streams) {
+            if (stream.kind != SlotKind::Audio) continue;
+            const auto line = delayLine(stream.number, audioDelayMs(found, stream.number));
+            job.sink.log(line);
+            job.selection.setHint(SlotKind::Audio, stream.number, line);
+        }
+    }
     reportDone(job.sink);
     reportFrameCounts(job.sink, state.FrameCount);
     job.host.setCommandEnabled(Command::ReadEvo, true);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "playlist/matroska_title.h"
 #include "playlist/playlist_tree.h"
 #include "playlist/tag_checks.h"
 #include "playlist/tag_scanner.h"
@@ -36,6 +37,7 @@ void bReadXPLClick(JobContext& job, PlaylistState& playlist) {
     job.sink.log("Filesize: " + std::to_string(file.size()) + " bytes");
 
     playlist.clearTagLines();
+    playlist.titleTimeBase = 0;
     playlist.setTagViewVisible(false);
 
     TagChecks checks(playlist);
@@ -52,6 +54,7 @@ void bReadXPLClick(JobContext& job, PlaylistState& playlist) {
     job.state.streamTable.clear();
 
     if (const auto title = selectTitle(playlist.tagLines, job.input.EVObase)) {
+        playlist.titleTimeBase = titleSetTimeBase(playlist.tagLines, title->first);
         playlist.keepTagLines(title->first, title->count);
         playlist.setTree(
             buildTitleTree(playlist.tagLines, checks.playlistName(),

@@ -47,6 +47,9 @@ struct PlaylistState {
     std::vector<std::string> tagLines;  // mXPL
     std::vector<TreeNode> tree;         // tvXPL, top-level nodes
     bool tagViewVisible = true;
+    // The frames per second of the TitleSet around the title that the last read kept (the
+    // tag lines are then that title's); 0 when it found no title for the EVO file.
+    std::int32_t titleTimeBase = 0;
 
     std::vector<PlaylistObserver*> observers;
 

@@ -1,0 +1,65 @@
+#include "jobs/matroska_files.h"
+
+#include <cstdio>
+
+#include "jobs/mkvmerge_options.h"
+#include "jobs/output_naming.h"
+#include "playlist/matroska_title.h"
+
+namespace tarnwell {
+
+bool isLpcmCode(std::int32_t code) {
+    return code >= 0xA0 && code <= 0xA7;
+}
+
+std::int64_t audioDelayMs(const ScanResult& scan, int n) {
+    const FoundStream* video = scan.find(SlotKind::Video, 0);
+    const FoundStream* audio = scan.find(SlotKind::Audio, n);
+    if (!video || !audio) return 0;
+    return streamDelayMs(audio->firstPts, video->firstPts);
+}
+
+std::string delayLine(int n, std::int64_t delayMs) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%02d", n);
+    return "Audio stream " + std::string(number) + " delay: " + std::to_string(delayMs) + " ms.";
+}
+
+std::vector<std::string> writeMatroskaFiles(const std::string& base,
+                                            const std::vector<CreatedStream>& streams,
+                                            const PlaylistState* playlist,
+                                            const std::string& evoBase) {
+    MatroskaTitle title;
+    const bool haveTitle = playlist && playlist->titleTimeBase > 0;
+    if (haveTitle) title = readMatroskaTitle(playlist->tagLines, evoBase, playlist->titleTimeBase);
+
+    MkvmergeJob job;
+    job.output = matroskaFileName(base);
+    job.title = title.name;
+    std::vector<std::string> written;
+    if (!title.chapters.empty()) {
+        job.chapters = chaptersFileName(base);
+        writeTextFile(job.chapters, matroskaChaptersXml(title.chapters));
+        written.push_back(job.chapters);
+    }
+    for (const auto& stream : streams) {
+        MkvmergeTrack track{stream.file, "", "", stream.delayMs};
+        const auto at = static_cast<std::size_t>(stream.number);
+        const TitleTrack* named = nullptr;
+        if (haveTitle && stream.kind == SlotKind::Audio && at < title.audio.size())
+            named = &title.audio[at];
+        if (haveTitle && stream.kind == SlotKind::Subpicture && at < title.subtitles.size())
+            named = &title.subtitles[at];
+        if (named) {
+            track.name = named->name;
+            if (named->language != "und") track.language = named->language;
+        }
+        job.tracks.push_back(std::move(track));
+    }
+    const auto options = mkvmergeOptionFileName(base);
+    writeMkvmergeOptionFile(options, job);
+    written.push_back(options);
+    return written;
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,23 @@
+#pragma once
+// Running mkvmerge on the option file of a Matroska-ready Demux, for "Make MKV with mkvmerge".
+// The program itself never needs mkvmerge: it is looked for on PATH only when asked for.
+
+#include <string>
+#include <string_view>
+
+#include "engine/engine_state.h"
+#include "engine/report_sink.h"
+#include "jobs/host.h"
+
+namespace tarnwell {
+
+// The first executable `program` in the folders of PATH; empty when there is none.
+std::string findOnPath(std::string_view program);
+
+// Runs `mkvmerge @optionFile`: its progress goes to status panel 1, its warnings and its
+// closing line to the log. The Cancel command stops it. Exit 0 and 1 (warnings) end
+// normally; anything else throws FileError with mkvmerge's message.
+void runMkvmerge(const std::string& mkvmerge, const std::string& optionFile, EngineState& state,
+                 ReportSink& sink, Host& host);
+
+}  // namespace tarnwell
