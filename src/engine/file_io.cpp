@@ -162,6 +162,8 @@ class Writer {
         }
         return *instance;
     }
+    // The writer while a WriteBehind lives, or nullptr; never starts the thread.
+    static Writer* whileActive() { return instance && instance->active ? instance : nullptr; }
 
     // Queues a full buffer and returns an empty one, waiting while enough are in flight.
     Buffer handOver(const OutputFile* file, int fd, Buffer data, std::size_t length,
@@ -335,9 +337,9 @@ void OutputFile::create(const std::string& name) {
 
 void OutputFile::flush(bool now) {
     if (buffered_ == 0) return;
-    Writer& w = Writer::get();
-    if (w.active && !now) {
-        buffer_ = w.handOver(this, fd_, std::move(buffer_), buffered_, w.calls);
+    Writer* w = Writer::whileActive();
+    if (w && !now) {
+        buffer_ = w->handOver(this, fd_, std::move(buffer_), buffered_, w->calls);
         buffered_ = 0;
         return;
     }
@@ -351,22 +353,22 @@ void OutputFile::flush(bool now) {
 
 void OutputFile::write(const std::uint8_t* data, std::size_t length) {
     if (fd_ < 0 || failed_) throw FileError(kStreamWriteError);
-    Writer& w = Writer::get();
-    if (w.active) {
-        if (w.anyFailed()) {
-            w.drain();
-            for (OutputFile* file : w.touched) file->failed();
+    Writer* w = Writer::whileActive();
+    if (w) {
+        if (w->anyFailed()) {
+            w->drain();
+            for (OutputFile* file : w->touched) file->failed();
             throw FileError(kStreamWriteError);
         }
-        if (calls_.empty()) w.touched.push_back(this);
-        calls_.emplace_back(++w.calls, accepted_);
+        if (calls_.empty()) w->touched.push_back(this);
+        calls_.emplace_back(++w->calls, accepted_);
     }
     // The buffer is written only when full, so the system sees whole, page-aligned writes
     // however the chunks fall; whole buffers' worth of a large chunk go straight out (unless
     // the second thread writes).
     while (length > 0) {
         std::size_t taken;
-        if (buffered_ == 0 && length >= kBufferSize && !w.active) {
+        if (buffered_ == 0 && length >= kBufferSize && !w) {
             taken = length - length % kBufferSize;
             if (!writeAll(fd_, data, taken)) {
                 failed_ = true;
@@ -387,11 +389,10 @@ void OutputFile::write(const std::uint8_t* data, std::size_t length) {
 void OutputFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t length) {
     if (fd_ < 0 || failed_ || offset < 0 || offset + static_cast<std::int64_t>(length) > accepted_)
         throw FileError(kStreamWriteError);
-    Writer& w = Writer::get();
-    if (w.active) {
-        w.drain();
-        for (OutputFile* file : w.touched) file->failed();
-        if (failed_ || w.anyFailed()) throw FileError(kStreamWriteError);
+    if (Writer* w = Writer::whileActive()) {
+        w->drain();
+        for (OutputFile* file : w->touched) file->failed();
+        if (failed_ || w->anyFailed()) throw FileError(kStreamWriteError);
     }
     flush(true);
     while (length > 0) {
@@ -409,11 +410,10 @@ void OutputFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::siz
 
 void OutputFile::close() {
     if (fd_ < 0) return;
-    Writer& w = Writer::get();
-    if (w.active) {
-        w.drain();
-        for (OutputFile* file : w.touched) file->failed();
-        w.touched.erase(std::remove(w.touched.begin(), w.touched.end(), this), w.touched.end());
+    if (Writer* w = Writer::whileActive()) {
+        w->drain();
+        for (OutputFile* file : w->touched) file->failed();
+        w->touched.erase(std::remove(w->touched.begin(), w->touched.end(), this), w->touched.end());
     }
     bool ok = !failed_;
     try {

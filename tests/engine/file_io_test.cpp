@@ -192,8 +192,8 @@ TEST(WriteBehind, KeepsWhatImmediateWritesWouldLeave) {
         header.write(data.data(), data.size());
         header.writeAt(1, Bytes{1, 2}.data(), 2);
         header.close();
-        full.write(data.data(), OutputFile::kBufferSize);
         behind.settle();  // nothing handed over has failed yet
+        full.write(data.data(), OutputFile::kBufferSize);
         try {
             other.write(data.data(), data.size());
         } catch (const FileError&) {
