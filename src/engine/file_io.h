@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tarnwell {
 
@@ -60,6 +62,7 @@ class InputFile {
 // A file created anew for writing, written through a buffer of its own.
 // `write` takes whole chunks; a chunk that cannot be written in full raises
 // "Stream write error". Everything accepted before a failure is on disk after `close`.
+// While a WriteBehind lives, full buffers are written by a second thread (see there).
 class OutputFile {
   public:
     static constexpr std::size_t kBufferSize = 256 * 1024;
@@ -88,7 +91,10 @@ class OutputFile {
     void closeQuietly() noexcept;
 
   private:
-    void flush();
+    friend class WriteBehind;
+    // Writes the buffer, or hands it to the second thread while one runs unless `now`.
+    void flush(bool now = false);
+    void failed();
 
     int fd_ = -1;
     std::string name_;
@@ -96,6 +102,28 @@ class OutputFile {
     std::size_t buffered_ = 0;
     std::int64_t accepted_ = 0;
     bool failed_ = false;
+    // Handed to the second thread: write calls since the last settle, as (call number, bytes
+    // accepted before it), and the size the file is cut back to on close after a failure
+    // elsewhere (-1: none).
+    std::vector<std::pair<std::uint64_t, std::int64_t>> calls_;
+    std::int64_t cutAt_ = -1;
+};
+
+// While one lives (one at a time, on the thread that writes), the full buffers of every
+// OutputFile are written by a second thread in the order they filled, so that copying the
+// output into the system overlaps the reading and parsing of the input. `settle` waits for
+// everything handed over; a write that failed then raises "Stream write error" (first error
+// wins). The files keep exactly what they would have kept had the failing write been made at
+// once: the one that failed holds what fitted, every other one is cut back to what it had
+// accepted before that write. `writeAt` and `close` settle first.
+class WriteBehind {
+  public:
+    WriteBehind();
+    ~WriteBehind();
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+
+    void settle();
 };
 
 // Creates the file `name`, writes `text` and closes it: an option or chapters file, written

@@ -1,6 +1,7 @@
 #include "engine/scan_loop.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "engine/block_walk.h"
@@ -77,7 +78,11 @@ ScanResult ScanRun::run() {
 
     InputFile& in = state_.InFile;
     bool cutByFastCheck = false;
-    // Blocks are walked in place in the read-ahead buffer.
+    // Blocks are walked in place in the read-ahead buffer. A demux writes its outputs from a
+    // second thread, settled before every progress report and at the end, so that a write
+    // error stops the run where the user would see it anyway.
+    std::optional<WriteBehind> behind;
+    if (demuxing_) behind.emplace();
     ReadAhead blocks(in, state_.ReadBuf, kReadBufSize);
     while (blocks.position() < in.size() && !state_.CancelRequested) {
         const auto block = blocks.next([] {});
@@ -85,6 +90,7 @@ ScanResult ScanRun::run() {
         if (n == 0) break;  // nothing more could be read: the end, as far as this run goes
         const std::int64_t pos = blocks.position();
         if (pos % kProgressStep == 0) {
+            if (behind) behind->settle();
             sink_.slog(progressReport(demuxing_ ? "Demuxing " : "Reading ", in, pos, start_, run_),
                        1);
             run_.processEvents();
@@ -101,6 +107,7 @@ ScanResult ScanRun::run() {
             handOver(chunk, length);
         });
     }
+    if (behind) behind->settle();
 
     if (state_.CancelRequested) state_.FrameCount = {0, 0};
     run_.setCancelEnabled(false);

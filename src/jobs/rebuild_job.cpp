@@ -19,6 +19,9 @@ void Rebuild(JobContext& job, PackRules& rules) {
     const double start = run.now();
     const std::int64_t size = state.InFile.size();
 
+    // The rebuilt file is written from a second thread, settled before every progress report
+    // and at the end.
+    WriteBehind behind;
     PackCopier packs(state.InFile, state.ReadBuf, state.RebuildOut);
     for (;;) {
         const auto pack = packs.next();
@@ -26,6 +29,7 @@ void Rebuild(JobContext& job, PackRules& rules) {
         if (pack.empty()) break;
         const std::int64_t pos = packs.position();
         if (pos % kProgressStep == 0) {
+            behind.settle();
             job.sink.slog(progressReport("Rebuilding ", state.InFile, pos, start, run), 1);
             run.processEvents();
         }
@@ -33,6 +37,7 @@ void Rebuild(JobContext& job, PackRules& rules) {
         if (pos == size || state.CancelRequested) break;
     }
     packs.flush();
+    behind.settle();
     run.setCancelEnabled(false);
 }
 
