@@ -49,6 +49,7 @@ struct MainControls {
     QCheckBox* cbFastCheck = nullptr;
     QCheckBox* cbCountFr = nullptr;
     QCheckBox* cbMatroska = nullptr;
+    QCheckBox* cbMakeMkv = nullptr;
     QLabel* lSubForm = nullptr;
     QComboBox* cbxSubForm = nullptr;
     QPushButton* bDemux = nullptr;

@@ -307,6 +307,16 @@ void TfMain::createOptionsPage() {
         QStringLiteral("Demux writes files for mkvmerge: codec extensions, LPCM as WAV, "
                        "subpictures as PGS, delays in the names, chapters and an option file"));
     placeOptionBox(ui_.cbMatroska, {185, 84, 130, 17});
+    ui_.cbMakeMkv =
+        named(new QCheckBox(QStringLiteral("Make MKV with mkvmerge"), ui_.tsOption), "cbMakeMkv");
+    ui_.cbMakeMkv->setToolTip(QStringLiteral(
+        "After Demux, mkvmerge (when installed) makes the MKV file from the Matroska-ready files"));
+    placeOptionBox(ui_.cbMakeMkv, {185, 107, 150, 17});
+    // Making the MKV needs the Matroska-ready files: the box is ticked and held while it is on.
+    QObject::connect(ui_.cbMakeMkv, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) ui_.cbMatroska->setChecked(true);
+        ui_.cbMatroska->setEnabled(!on);
+    });
     ui_.lSubForm = named(new QLabel(QStringLiteral("Subpictures as"), ui_.tsOption), "lSubForm");
     ui_.lSubForm->move(3, 157);
     ui_.lSubForm->adjustSize();
@@ -327,9 +337,9 @@ void TfMain::setTabOrder() {
     for (auto kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture})
         for (int n = 1; n < StreamSelection::slotCount(kind); ++n)
             QWidget::setTabOrder(streamBox(kind, n - 1), streamBox(kind, n));
-    QWidget* options[] = {ui_.eVideoExt, ui_.eAudioExt,  ui_.eSubExt,
-                          ui_.eWorkdir,  ui_.cbContinue, ui_.cbFastCheck,
-                          ui_.cbCountFr, ui_.cbMatroska, ui_.cbxSubForm};
+    QWidget* options[] = {ui_.eVideoExt,  ui_.eAudioExt,   ui_.eSubExt,   ui_.eWorkdir,
+                          ui_.cbContinue, ui_.cbFastCheck, ui_.cbCountFr, ui_.cbMatroska,
+                          ui_.cbMakeMkv,  ui_.cbxSubForm};
     for (std::size_t i = 1; i < std::size(options); ++i)
         QWidget::setTabOrder(options[i - 1], options[i]);
     QWidget::setTabOrder(ui_.tvXPL, ui_.mXPL);

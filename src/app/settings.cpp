@@ -175,6 +175,7 @@ void RegRead(TfMain& form) {
     if (auto flag = readFlag(settings, "FastCheck")) form.ui_.cbFastCheck->setChecked(*flag);
     if (auto flag = readFlag(settings, "CountFrames")) form.ui_.cbCountFr->setChecked(*flag);
     if (auto flag = readFlag(settings, "Matroska")) form.ui_.cbMatroska->setChecked(*flag);
+    if (auto flag = readFlag(settings, "MakeMkv")) form.ui_.cbMakeMkv->setChecked(*flag);
     if (auto number = readInteger(settings, "SubpictureForm"))
         form.subpictureChoice_.choose(*number >= 0 && *number < kSubpictureFormCount
                                           ? static_cast<SubpictureForm>(*number)
@@ -204,6 +205,7 @@ void RegWrite(TfMain& form) {
     store(settings, "FastCheck", form.ui_.cbFastCheck->isChecked() ? 1 : 0);
     store(settings, "CountFrames", form.ui_.cbCountFr->isChecked() ? 1 : 0);
     storeOnceChanged(settings, "Matroska", form.ui_.cbMatroska->isChecked() ? 1 : 0);
+    storeOnceChanged(settings, "MakeMkv", form.ui_.cbMakeMkv->isChecked() ? 1 : 0);
     storeOnceChanged(settings, "SubpictureForm", static_cast<int>(form.subpictureChoice_.chosen()));
     if (!settings.contains("Install")) store(settings, "Install", oleDateBytes(oleDateNow()));
 }

@@ -15,9 +15,10 @@
 // - date-time (`Install`): 8 bytes, the little-endian IEEE double of days since 1899-12-30
 //   00:00 local time; written once, never read.
 //
-// After `CountFrames` come two newer values, written only once they have left their defaults:
-// `Matroska` (flag, the box "Matroska-ready files", off) and `SubpictureForm` (integer, the
-// user's own choice of subpicture form: 0 raw, 1 HD-DVD SUP, 2 PGS; any other number reads as 0).
+// After `CountFrames` come three newer values, written only once they have left their defaults:
+// `Matroska` (flag, the box "Matroska-ready files", off), `MakeMkv` (flag, the box "Make MKV
+// with mkvmerge", off) and `SubpictureForm` (integer, the user's own choice of subpicture form:
+// 0 raw, 1 HD-DVD SUP, 2 PGS; any other number reads as 0).
 
 #include <QString>
 #include <QStringList>

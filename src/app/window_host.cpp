@@ -74,7 +74,7 @@ bool WindowHost::isOptionChecked(Option option) const {
         case Option::MatroskaReady:
             return ui_.cbMatroska->isChecked();
         case Option::MakeMkv:
-            return false;  // the Options tab has no such box yet
+            return ui_.cbMakeMkv->isChecked();
     }
     return false;
 }

@@ -6,7 +6,8 @@
 namespace tarnwell {
 
 SubpictureForm demuxSubpictureForm(const Host& host) {
-    if (host.isOptionChecked(Option::MatroskaReady)) return SubpictureForm::Pgs;
+    if (host.isOptionChecked(Option::MatroskaReady) || host.isOptionChecked(Option::MakeMkv))
+        return SubpictureForm::Pgs;
     return host.subpictureForm();
 }
 

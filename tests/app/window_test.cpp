@@ -714,7 +714,7 @@ class WindowTest : public QObject {
         // Inside the page at the tab control's design size, clear of every other option.
         ui.PageControl->setCurrentWidget(ui.tsOption);
         const QRect page({0, 0}, ui.tsOption->size() - (ui.PageControl->size() - QSize(346, 219)));
-        const QList<QWidget*> added = {ui.cbMatroska, ui.lSubForm, ui.cbxSubForm};
+        const QList<QWidget*> added = {ui.cbMatroska, ui.cbMakeMkv, ui.lSubForm, ui.cbxSubForm};
         for (QWidget* control : added) {
             QVERIFY(page.contains(control->geometry()));
             QVERIFY(control->sizeHint().width() <= control->width());
@@ -723,7 +723,8 @@ class WindowTest : public QObject {
                 QVERIFY(other == control || !other->geometry().intersects(control->geometry()));
         }
         QCOMPARE(ui.cbCountFr->nextInFocusChain(), ui.cbMatroska);
-        QWidget* next = ui.cbMatroska->nextInFocusChain();
+        QCOMPARE(ui.cbMatroska->nextInFocusChain(), ui.cbMakeMkv);
+        QWidget* next = ui.cbMakeMkv->nextInFocusChain();
         while (next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
         QCOMPARE(next, ui.cbxSubForm);
         // Steps: tick (1) or untick (0) "Matroska-ready files", or pick a form; then the form
@@ -743,6 +744,13 @@ class WindowTest : public QObject {
             QCOMPARE((*w)->host().subpictureForm(), step.read);
             QCOMPARE(ui.cbxSubForm->isEnabled(), !ui.cbMatroska->isChecked());
         }
+        // "Make MKV with mkvmerge" holds "Matroska-ready files" ticked while it is on.
+        ui.cbMakeMkv->setChecked(true);
+        QVERIFY((*w)->host().isOptionChecked(Option::MakeMkv));
+        QVERIFY(ui.cbMatroska->isChecked() && !ui.cbMatroska->isEnabled());
+        QCOMPARE((*w)->host().subpictureForm(), SubpictureForm::Pgs);
+        ui.cbMakeMkv->setChecked(false);
+        QVERIFY(ui.cbMatroska->isEnabled());
     }
 
     void showPageAndRepaint() {

@@ -51,7 +51,8 @@ MainControls controlsOf(const QWidget& window) {
     TARNWELL_FIND(lWorkdir), TARNWELL_FIND(eWorkdir), TARNWELL_FIND(cbContinue);
     TARNWELL_FIND(cbFastCheck), TARNWELL_FIND(cbCountFr), TARNWELL_FIND(bDemux);
     TARNWELL_FIND(bRebuild), TARNWELL_FIND(imLogo), TARNWELL_FIND(bCancel);
-    TARNWELL_FIND(StatusBar), TARNWELL_FIND(cbMatroska), TARNWELL_FIND(lSubForm);
+    TARNWELL_FIND(StatusBar), TARNWELL_FIND(cbMatroska), TARNWELL_FIND(cbMakeMkv),
+        TARNWELL_FIND(lSubForm);
     TARNWELL_FIND(cbxSubForm);
 #undef TARNWELL_FIND
     return ui;
