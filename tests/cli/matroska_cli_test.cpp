@@ -15,21 +15,11 @@
 #include "cli/process.h"
 #include "engine/file_io.h"
 #include "evo_builder.h"
+#include "support/shell_output.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell::testing {
 namespace {
-
-std::string shell(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    EXPECT_EQ(::pclose(pipe), 0) << command;
-    return out;
-}
 
 struct Stream {
     fixture::StreamRef ref;
@@ -94,8 +84,9 @@ TEST(MatroskaCliTest, MkvmergeAndFfmpegReadTheDemuxedTitle) {
             const int bytes = s.ref.lpcmHeader[1] & 0x80 ? 3 * 6 : 2 * 2;
             payload = fixture::noisePayload(96000 * bytes, i);
         } else {
-            shell("ffmpeg -v error -f lavfi -i sine=duration=2:sample_rate=48000 -ac 2 -c:a " +
-                  s.source + " '" + file + "' 2>&1");
+            shellOutput(
+                "ffmpeg -v error -f lavfi -i sine=duration=2:sample_rate=48000 -ac 2 -c:a " +
+                s.source + " '" + file + "' 2>&1");
             payload = readFile(file);
         }
         // Whole LPCM blocks in each packet, as a disc has them (ffmpeg drops a packet without).
@@ -138,13 +129,13 @@ TEST(MatroskaCliTest, MkvmergeAndFfmpegReadTheDemuxedTitle) {
     for (const auto* line : {"Audio stream 00 delay: -120 ms.", "Audio stream 03 delay: -30 ms."})
         EXPECT_NE(result.out.find(line), std::string::npos) << line;
     const auto mkv = dir.file("out/FEATURE_1_2.mkv");
-    const auto info = nlohmann::json::parse(shell("mkvmerge -J '" + mkv + "'"));
+    const auto info = nlohmann::json::parse(shellOutput("mkvmerge -J '" + mkv + "'"));
     EXPECT_EQ(info["container"]["properties"]["title"], "The & Feature");
     const auto& tracks = info["tracks"];
     ASSERT_EQ(tracks.size(), streams.size() + 1) << result.out;
     EXPECT_EQ(tracks[0]["properties"]["codec_id"], "V_MS/VFW/FOURCC");
     const auto starts =
-        shell("ffprobe -v error -show_entries stream=start_time -of csv=p=0 '" + mkv + "'");
+        shellOutput("ffprobe -v error -show_entries stream=start_time -of csv=p=0 '" + mkv + "'");
     std::istringstream startLines(starts);
     double start = 0;
     startLines >> start;
@@ -159,7 +150,7 @@ TEST(MatroskaCliTest, MkvmergeAndFfmpegReadTheDemuxedTitle) {
             s.delayMs >= 0 ? s.delayMs : s.delayMs + std::ceil(-s.delayMs / s.frameMs) * s.frameMs;
         EXPECT_NEAR(start * 1000, expected, 0.1) << s.name;
     }
-    EXPECT_EQ(shell("mkvextract '" + mkv + "' chapters --simple -"),
+    EXPECT_EQ(shellOutput("mkvextract '" + mkv + "' chapters --simple -"),
               "CHAPTER01=00:00:00.000\nCHAPTER01NAME=Start\n"
               "CHAPTER02=00:00:01.500\nCHAPTER02NAME=Half <more>\n");
 
@@ -172,9 +163,10 @@ TEST(MatroskaCliTest, MkvmergeAndFfmpegReadTheDemuxedTitle) {
         const auto name = entry.path().filename().string();
         if (!name.ends_with(".wav")) continue;
         const auto id = name.find("DELAY") == std::string::npos ? "0xa2" : "0xa4";
-        const auto fromWav = shell("ffmpeg -v error -i '" + entry.path().string() + "'" + pcm);
+        const auto fromWav =
+            shellOutput("ffmpeg -v error -i '" + entry.path().string() + "'" + pcm);
         EXPECT_EQ(fromWav.size(), id == std::string("0xa2") ? 96000u * 2 * 4 : 96000u * 6 * 4);
-        EXPECT_TRUE(fromWav == shell(evos + "-map 0:i:" + id + pcm)) << name;
+        EXPECT_TRUE(fromWav == shellOutput(evos + "-map 0:i:" + id + pcm)) << name;
         ++wavs;
     }
     EXPECT_EQ(wavs, 2);

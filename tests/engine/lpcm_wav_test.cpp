@@ -11,6 +11,7 @@
 
 #include "engine/block_walk.h"
 #include "evo_builder.h"
+#include "support/shell_output.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell {
@@ -18,17 +19,6 @@ namespace {
 
 using fixture::Bytes;
 using fixture::StreamRef;
-
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    EXPECT_EQ(::pclose(pipe), 0) << command;
-    return out;
-}
 
 // Walks the EVO as the scan loop does and feeds every LPCM chunk to the writer, with the
 // LPCM header bytes that the parser's window holds at a packet's first chunk.
@@ -91,15 +81,15 @@ TEST_P(LpcmWavTest, FfmpegDecodesTheSameSamples) {
 
     const std::string format = c.bits == 16 ? "s16le" : "s24le",
                       pcm = " -v error -f " + format + " -";
-    const auto fromEvo = run("ffmpeg -i '" + evo + "' -map 0:a:0" + pcm);
-    const auto fromWav = run("ffmpeg -i '" + wav + "'" + pcm);
+    const auto fromEvo = testing::shellOutput("ffmpeg -i '" + evo + "' -map 0:a:0" + pcm);
+    const auto fromWav = testing::shellOutput("ffmpeg -i '" + wav + "'" + pcm);
     ASSERT_GT(fromEvo.size(), 100000u);
     EXPECT_TRUE(fromEvo == fromWav) << fromEvo.size() << " vs " << fromWav.size();
 
-    const auto probe =
-        run("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels"
-            " -of csv=p=0 '" +
-            wav + "'");
+    const auto probe = testing::shellOutput(
+        "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels"
+        " -of csv=p=0 '" +
+        wav + "'");
     EXPECT_EQ(probe, "pcm_" + format + "," + std::to_string(c.rate) + "," +
                          std::to_string(c.channels) + "\n");
 }

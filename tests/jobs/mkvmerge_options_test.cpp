@@ -14,21 +14,14 @@
 #include "evo_builder.h"
 #include "jobs/output_naming.h"
 #include "playlist/matroska_title.h"
+#include "support/shell_output.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell {
 namespace {
 
 std::string output(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << command << "\n" << out;
-    return out;
+    return testing::shellOutput(command, 1);
 }
 
 TEST(MkvmergeOptionsTest, MkvmergeWritesTheDescribedFile) {

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "jobs/job_fixture.h"
+#include "support/shell_output.h"
 #include "subpicture_encoder.h"
 
 namespace tarnwell::testing {
@@ -110,24 +111,12 @@ TEST_F(SubpictureDemuxTest, HdSupRecordsCarryEachUnitWithItsTimeStamp) {
               1);
 }
 
-std::string shell(const std::string& command) {
-    std::string text;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        text.append(buffer, n);
-    if (pipe) {
-        EXPECT_EQ(::pclose(pipe), 0) << command;
-    }
-    return text;
-}
-
 TEST_F(SubpictureDemuxTest, PgsIsTimedFromVideoZeroAndMuxedAsPgsTrack) {
     if (std::system("command -v ffprobe >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffprobe";
     demux(SubpictureForm::Pgs);
     const std::string sup = out("FEATURE_1_2.Subpicture.00.sup");
     const auto frames = nlohmann::json::parse(
-        shell("ffprobe -v error -show_frames -of json '" + sup + "'"))["frames"];
+        shellOutput("ffprobe -v error -show_frames -of json '" + sup + "'"))["frames"];
     // ffmpeg's decoder gives one subtitle per display set: a picture at each start, none at
     // each stop; its times are in microseconds from the first PTS of video stream 0.
     const double starts[] = {1, 1 + 180 * 1024 / 90000.0, 5, 9 + 18 * 1024 / 90000.0, 13};
@@ -143,8 +132,8 @@ TEST_F(SubpictureDemuxTest, PgsIsTimedFromVideoZeroAndMuxedAsPgsTrack) {
         EXPECT_EQ(cleared["num_rects"], 0);
     }
     if (std::system("command -v mkvmerge >/dev/null 2>&1") != 0) GTEST_SKIP() << "no mkvmerge";
-    shell("mkvmerge -q -o '" + out("t.mkv") + "' '" + sup + "'");
-    const auto info = nlohmann::json::parse(shell("mkvmerge -J '" + out("t.mkv") + "'"));
+    shellOutput("mkvmerge -q -o '" + out("t.mkv") + "' '" + sup + "'");
+    const auto info = nlohmann::json::parse(shellOutput("mkvmerge -J '" + out("t.mkv") + "'"));
     EXPECT_EQ(info["tracks"][0]["properties"]["codec_id"], "S_HDMV/PGS");
 }
 

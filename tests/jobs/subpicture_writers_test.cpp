@@ -15,6 +15,7 @@
 #include "jobs/hd_sup_writer.h"
 #include "jobs/pgs_writer.h"
 #include "subpicture_encoder.h"
+#include "support/shell_output.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell::testing {
@@ -46,24 +47,9 @@ fixture::SubpictureSpec hdUnit(bool eightBit, int colours, std::uint16_t start, 
     return s;
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    EXPECT_EQ(::pclose(pipe), 0) << command;
-    return out;
-}
-
-bool have(const char* program) {
-    return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // Grey frames, four a second, of the file's subpictures drawn over black on a 1920x1080 canvas.
 std::string drawn(const std::string& file) {
-    return run(
+    return shellOutput(
         "ffmpeg -v error -f lavfi -i color=c=black:s=1920x1080:r=4:d=4 -canvas_size "
         "1920x1080 -i '" +
         file +
@@ -115,7 +101,7 @@ void writeBoth(Written& w) {
 }
 
 TEST(PgsWriter, FfmpegDrawsTheSupAsItDrawsTheUnitsInTheEvo) {
-    if (!have("ffmpeg")) GTEST_SKIP() << "ffmpeg not on PATH";
+    if (!onPath("ffmpeg")) GTEST_SKIP() << "ffmpeg not on PATH";
     Written w;
     writeBoth(w);
     EXPECT_TRUE(w.lines.empty());
@@ -142,12 +128,12 @@ TEST(PgsWriter, FfmpegDrawsTheSupAsItDrawsTheUnitsInTheEvo) {
 }
 
 TEST(PgsWriter, MkvmergeMuxesTheSupAsAPgsTrack) {
-    if (!have("mkvmerge")) GTEST_SKIP() << "mkvmerge not on PATH (Debian package mkvtoolnix)";
+    if (!onPath("mkvmerge")) GTEST_SKIP() << "mkvmerge not on PATH (Debian package mkvtoolnix)";
     Written w;
     writeBoth(w);
     const std::string mkv = w.dir.file("out.mkv");
-    run("mkvmerge -q -o '" + mkv + "' '" + w.sup + "'");
-    const auto info = nlohmann::json::parse(run("mkvmerge -J '" + mkv + "'"));
+    shellOutput("mkvmerge -q -o '" + mkv + "' '" + w.sup + "'");
+    const auto info = nlohmann::json::parse(shellOutput("mkvmerge -J '" + mkv + "'"));
     ASSERT_EQ(info["tracks"].size(), 1u);
     EXPECT_EQ(info["tracks"][0]["type"], "subtitles");
     EXPECT_EQ(info["tracks"][0]["properties"]["codec_id"], "S_HDMV/PGS");
