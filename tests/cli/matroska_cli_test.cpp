@@ -15,6 +15,7 @@
 #include "cli/process.h"
 #include "engine/file_io.h"
 #include "evo_builder.h"
+#include "subpicture_encoder.h"
 #include "support/shell_output.h"
 #include "support/temp_dir.h"
 
@@ -46,6 +47,7 @@ const std::string kPlaylist = R"(<Playlist displayName="DISC"><MediaAttributeLis
 <Audio track="3" streamNumber="3" mediaAttr="3" langcode="fr:00" description="Stereo"/>
 <Audio track="4" streamNumber="4" mediaAttr="4" description="Surround"/>
 <Audio track="5" streamNumber="5" mediaAttr="5" langcode="ja:00" description="M &amp; E"/>
+<Subtitle track="1" streamNumber="1" mediaAttr="1" langcode="it:00" description="Italian"/>
 </PrimaryAudioVideoClip>
 <ChapterList><Chapter titleTimeBegin="00:00:05:00" displayName="Before"/>
 <Chapter titleTimeBegin="00:00:10:00" displayName="Start"/>
@@ -103,6 +105,18 @@ TEST(MatroskaCliTest, MkvmergeAndFfmpegReadTheDemuxedTitle) {
                        : std::optional<std::uint64_t>(kVideoPts + s.delayMs * 90 + part * 90000));
         }
     }
+    // A subpicture unit in each file, shown half a second after each file's first picture.
+    for (int part = 0; part < 2; ++part) {
+        fixture::SubpictureSpec unit;
+        unit.x = 200, unit.y = 900, unit.width = 400, unit.height = 40;
+        unit.pixels = fixture::subpicturePattern(unit.width, unit.height, 4, part);
+        for (int i = 0; i < 256; ++i)
+            unit.palette.insert(unit.palette.end(), {std::uint8_t(i), 128, 128});
+        unit.alpha.assign(256, 0);
+        unit.stopDelay = 40;
+        parts[part].write(fixture::StreamRef::sub(0), fixture::encodeSubpictureUnit(unit),
+                          kVideoPts + 45000 + part * 90000);
+    }
     std::filesystem::create_directories(dir.path() / "HVDVD_TS");
     std::filesystem::create_directories(dir.path() / "out");
     writeFile(dir.file("HVDVD_TS/FEATURE_1.EVO"), parts[0].bytes());
@@ -132,7 +146,12 @@ TEST(MatroskaCliTest, MkvmergeAndFfmpegReadTheDemuxedTitle) {
     const auto info = nlohmann::json::parse(shellOutput("mkvmerge -J '" + mkv + "'"));
     EXPECT_EQ(info["container"]["properties"]["title"], "The & Feature");
     const auto& tracks = info["tracks"];
-    ASSERT_EQ(tracks.size(), streams.size() + 1) << result.out;
+    ASSERT_EQ(tracks.size(), streams.size() + 2) << result.out;
+    // The subpictures, as PGS, come last, timed like the video (no delay of their own).
+    const auto& subtitles = tracks[streams.size() + 1]["properties"];
+    EXPECT_EQ(subtitles["codec_id"], "S_HDMV/PGS");
+    EXPECT_EQ(subtitles["track_name"], "Italian");
+    EXPECT_EQ(subtitles["language"], "ita");
     EXPECT_EQ(tracks[0]["properties"]["codec_id"], "V_MS/VFW/FOURCC");
     const auto starts =
         shellOutput("ffprobe -v error -show_entries stream=start_time -of csv=p=0 '" + mkv + "'");
