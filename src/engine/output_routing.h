@@ -31,7 +31,8 @@ class OutputRouting {
   public:
     virtual ~OutputRouting() = default;
     // The output that takes slot n's payload at this moment, nullptr when it is not written
-    // (box unticked, or no file). Asked per chunk, so a selection change acts at once.
+    // (box unticked, no file, or a number beyond the slots that have outputs: n is whatever
+    // the stream table's row allows). Asked per chunk, so a selection change acts at once.
     virtual PayloadOutput* payload(SlotKind kind, int n) = 0;
     // The ".pts" file of subpicture n while it is written, or nullptr: then no record is
     // written and the time-stamp register is kept.

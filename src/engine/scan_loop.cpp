@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "engine/block_walk.h"
 #include "engine/frame_counter.h"
@@ -50,7 +51,6 @@ class ScanRun {
   private:
     void logSystemHeaderSummary(const std::uint8_t* block);
     void handOver(const std::uint8_t* chunk, std::int64_t length);
-    void count(const PacketInfo& packet, std::int64_t length);
     void countVideoFrames(const std::uint8_t* chunk, std::int64_t length);
     void write(SlotKind kind, int n, const std::uint8_t* chunk, std::int64_t length,
                const PacketInfo& packet);
@@ -121,55 +121,49 @@ void ScanRun::logSystemHeaderSummary(const std::uint8_t* block) {
               " and " + std::to_string(audios) + " audio stream" + (audios > 1 ? "s." : "."));
 }
 
-void ScanRun::handOver(const std::uint8_t* chunk, std::int64_t length) {
-    ParserState& s = parser_.state();
-    const PacketInfo packet{s.payloadStarts, s.packetPts, s.window};
-    s.payloadStarts = false;
-    if (s.kind == pkVideo) countVideoFrames(chunk, length);
-    if (!demuxing_) {
-        count(packet, length);
-        return;
-    }
-
-    switch (s.kind) {
-        case pkVideo:
-            if (s.videoNo >= 0 && s.videoNo < kVideoOutputs)
-                write(SlotKind::Video, s.videoNo, chunk, length, packet);
-            break;
-        case pkAudio:
-        case pkMpegAudio:
-            if (s.audioNo >= 0 && s.audioNo < kAudioSlots)
-                write(SlotKind::Audio, s.audioNo, chunk, length, packet);
-            break;
-        case pkSubpicture:
-            if (s.subNo >= 0 && s.subNo < kSubSlots)
-                write(SlotKind::Subpicture, s.subNo, chunk, length, packet);
-            break;
-        default:
-            break;  // consumed, nothing written
-    }
-}
-
-// The chunk is counted for the slot that a demux would write it to.
-void ScanRun::count(const PacketInfo& packet, std::int64_t length) {
-    const ParserState& s = parser_.state();
+// The slot a payload chunk belongs to: its kind and the parser's number for it, within the
+// stream table's row (video only 0 and 1, the streams that are written and counted).
+std::optional<std::pair<SlotKind, int>> slotOf(const ParserState& s) {
     const auto within = [](std::int32_t n, std::size_t size) {
         return n >= 0 && static_cast<std::size_t>(n) < size;
     };
     switch (s.kind) {
         case pkVideo:
-            if (within(s.videoNo, kVideoOutputs)) videoCounts_[s.videoNo].add(packet, length);
+            if (within(s.videoNo, kVideoOutputs)) return std::pair{SlotKind::Video, s.videoNo};
             break;
         case pkAudio:
         case pkMpegAudio:
-            if (within(s.audioNo, audioCounts_.size())) audioCounts_[s.audioNo].add(packet, length);
+            if (within(s.audioNo, StreamTable::kAudioEntries))
+                return std::pair{SlotKind::Audio, s.audioNo};
             break;
         case pkSubpicture:
-            if (within(s.subNo, subCounts_.size())) subCounts_[s.subNo].add(packet, length);
+            if (within(s.subNo, StreamTable::kSubEntries))
+                return std::pair{SlotKind::Subpicture, s.subNo};
             break;
         default:
-            break;
+            break;  // consumed, nothing written
     }
+    return std::nullopt;
+}
+
+void ScanRun::handOver(const std::uint8_t* chunk, std::int64_t length) {
+    ParserState& s = parser_.state();
+    const PacketInfo packet{s.payloadStarts, s.packetPts, s.window};
+    s.payloadStarts = false;
+    if (s.kind == pkVideo) countVideoFrames(chunk, length);
+    const auto slot = slotOf(s);
+    if (!slot) return;
+    const auto [kind, n] = *slot;
+    // A read counts the chunk for the slot that a demux would write it to; the routing knows
+    // which slots have outputs at all.
+    if (!demuxing_) {
+        SlotCounts& counts = kind == SlotKind::Video   ? videoCounts_[n]
+                             : kind == SlotKind::Audio ? audioCounts_[n]
+                                                       : subCounts_[n];
+        counts.add(packet, length);
+        return;
+    }
+    write(kind, n, chunk, length, packet);
 }
 
 void ScanRun::countVideoFrames(const std::uint8_t* chunk, std::int64_t length) {
