@@ -116,7 +116,7 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
     job.host.showPage(kStatusPage);
     const bool makeMkv = job.host.isOptionChecked(Option::MakeMkv);
     std::unique_ptr<MatroskaPlan> matroska;
-    if (makeMkv || job.host.isOptionChecked(Option::MatroskaReady))
+    if (matroskaReady(job.host))
         matroska = std::make_unique<MatroskaPlan>(MatroskaPlan{scan, {}, {}});
     std::string mkvmerge;
     if (makeMkv && (mkvmerge = findOnPath("mkvmerge")).empty()) {

@@ -80,6 +80,11 @@ class Host {
 // Days since the Unix epoch from the system clock.
 double systemClockDays();
 
+// "Matroska-ready files" is in force: ticked, or implied by "Make MKV with mkvmerge".
+inline bool matroskaReady(const Host& host) {
+    return host.isOptionChecked(Option::MatroskaReady) || host.isOptionChecked(Option::MakeMkv);
+}
+
 // A host without a window: options are plain fields holding the design defaults, and
 // every call the core makes is recorded or forwarded to an optional hook.
 class BasicHost : public Host {

@@ -27,9 +27,7 @@ ScanResult bCheckClick(JobContext& job) {
         files.close();
     }
     job.selection.FillFromStreamTable(state.streamTable);
-    const bool matroska = job.host.isOptionChecked(Option::MatroskaReady) ||
-                          job.host.isOptionChecked(Option::MakeMkv);
-    if (matroska && found.find(SlotKind::Video, 0)) {
+    if (matroskaReady(job.host) && found.find(SlotKind::Video, 0)) {
         for (const auto& stream : found.streams) {
             if (stream.kind != SlotKind::Audio) continue;
             const auto line = delayLine(stream.number, audioDelayMs(found, stream.number));

@@ -6,8 +6,7 @@
 namespace tarnwell {
 
 SubpictureForm demuxSubpictureForm(const Host& host) {
-    if (host.isOptionChecked(Option::MatroskaReady) || host.isOptionChecked(Option::MakeMkv))
-        return SubpictureForm::Pgs;
+    if (matroskaReady(host)) return SubpictureForm::Pgs;
     return host.subpictureForm();
 }
 
