@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+#include "engine/codec_table.h"
 #include "jobs/output_naming.h"
 
 namespace tarnwell::cli {
@@ -31,28 +32,8 @@ std::string slotName(SlotKind kind, int n) {
 }
 
 std::string codecName(SlotKind kind, std::int32_t code) {
-    struct CodeRange {
-        SlotKind kind;
-        std::int32_t first;
-        std::int32_t last;
-        std::string_view name;
-    };
-    static constexpr CodeRange kRanges[] = {
-        {SlotKind::Video, 0xE0, 0xE1, "MPEG-2"},
-        {SlotKind::Video, 0xE2, 0xE3, "H.264"},
-        {SlotKind::Video, 0x55, 0x56, "VC-1"},
-        {SlotKind::Audio, 0x80, 0x87, "DD"},
-        {SlotKind::Audio, 0x88, 0x8F, "DTS-HD"},
-        {SlotKind::Audio, 0xC0, 0xCF, "DD+"},
-        {SlotKind::Audio, 0xA0, 0xA7, "LPCM"},
-        {SlotKind::Audio, 0xB0, 0xB7, "MLP"},
-        {SlotKind::Subpicture, 0x20, 0x3F, "Subpicture"},
-        {SlotKind::Subpicture, 0x60, 0x7F, "Ext.Subpicture"},
-    };
-    for (const auto& range : kRanges)
-        if (range.kind == kind && code >= range.first && code <= range.last)
-            return std::string(range.name);
-    return {};
+    const CodecRange* codec = codecOf(kind, code);
+    return codec ? std::string(codec->name) : std::string();
 }
 
 std::string readJsonText(const std::string& file, const ScanResult& scan,

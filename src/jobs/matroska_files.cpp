@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/codec_table.h"
 #include "jobs/mkvmerge_options.h"
 #include "jobs/output_naming.h"
 #include "playlist/matroska_title.h"
@@ -9,7 +10,8 @@
 namespace tarnwell {
 
 bool isLpcmCode(std::int32_t code) {
-    return code >= 0xA0 && code <= 0xA7;
+    const CodecRange* codec = codecOf(SlotKind::Audio, code);
+    return codec && codec->name == "LPCM";
 }
 
 std::int64_t audioDelayMs(const ScanResult& scan, int n) {

@@ -1,5 +1,6 @@
 #include "jobs/output_naming.h"
 
+#include "engine/codec_table.h"
 #include "jobs/input_choice.h"
 
 namespace tarnwell {
@@ -32,22 +33,8 @@ std::string rebuiltFileName(std::string_view base) {
 }
 
 std::string_view codecExtension(SlotKind kind, std::int32_t code) {
-    struct CodeRange {
-        SlotKind kind;
-        std::int32_t first;
-        std::int32_t last;
-        std::string_view extension;
-    };
-    static constexpr CodeRange kRanges[] = {
-        {SlotKind::Video, 0xE0, 0xE1, "m2v"},      {SlotKind::Video, 0xE2, 0xE3, "h264"},
-        {SlotKind::Video, 0x55, 0x56, "vc1"},      {SlotKind::Audio, 0x80, 0x87, "ac3"},
-        {SlotKind::Audio, 0x88, 0x8F, "dts"},      {SlotKind::Audio, 0xC0, 0xCF, "eac3"},
-        {SlotKind::Audio, 0xA0, 0xA7, "wav"},      {SlotKind::Audio, 0xB0, 0xB7, "thd"},
-        {SlotKind::Subpicture, 0x20, 0x3F, "sup"}, {SlotKind::Subpicture, 0x60, 0x7F, "sup"},
-    };
-    for (const auto& range : kRanges)
-        if (range.kind == kind && code >= range.first && code <= range.last) return range.extension;
-    return {};
+    const CodecRange* codec = codecOf(kind, code);
+    return codec ? codec->extension : std::string_view{};
 }
 
 std::int64_t streamDelayMs(std::int64_t firstPts, std::int64_t videoFirstPts) {
