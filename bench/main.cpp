@@ -204,23 +204,33 @@ int benchMain(int argc, char** argv) {
     const std::string cli = cliPath();
     if (::access(cli.c_str(), X_OK) != 0) throw std::runtime_error("no " + cli);
     const std::string base = dir + "/tarnwell-bench-" + std::to_string(::getpid());
-    const std::string file = base + ".EVO";
+    // TARNWELL_BENCH_INPUT=path keeps the generated file there and uses it again in later runs
+    // (of the same size), so that a profiler can be pointed at the same input.
+    const char* kept = std::getenv("TARNWELL_BENCH_INPUT");
+    const std::string file = kept ? kept : base + ".EVO";
     const std::string out = base + ".out";
     struct RemoveAll {
         const std::string& file;
         const std::string& out;
+        bool keepFile;
         ~RemoveAll() {
             std::error_code ignored;
-            fs::remove(file, ignored);
+            if (!keepFile) fs::remove(file, ignored);
             fs::remove_all(out, ignored);
         }
-    } removeAll{file, out};
+    } removeAll{file, out, kept != nullptr};
     stopOnInterrupt();
     fs::create_directory(out);
 
-    std::printf("Generating %lld MiB of packs in %s ...\n", mebibytes, file.c_str());
-    std::fflush(stdout);
-    writeBenchInput(file, mebibytes, interrupted);
+    const auto wanted = static_cast<std::uintmax_t>(mebibytes) * 1048576;
+    std::error_code noFile;
+    if (kept && fs::file_size(file, noFile) == wanted - wanted % 2048) {
+        std::printf("Using %s\n", file.c_str());
+    } else {
+        std::printf("Generating %lld MiB of packs in %s ...\n", mebibytes, file.c_str());
+        std::fflush(stdout);
+        writeBenchInput(file, mebibytes, interrupted);
+    }
     const bool subs = ffmpegSeesSubpictures(file);
     if (!subs) std::printf("ffmpeg finds no subpicture streams: it copies video and audio only\n");
     // Warm the page cache, so every command reads from memory.
