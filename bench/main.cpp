@@ -1,6 +1,6 @@
 // tarnwell-bench [DIR] [SIZE_MB] [ROUNDS]: generates an EVO file of SIZE_MB MiB (default 2048)
-// in DIR (default /tmp), warms the page cache with it, then runs, as a user would, ROUNDS
-// rounds (default 5) of `cat`, `cp`, `ffmpeg -c copy` of its streams and tarnwell-cli's read,
+// in DIR (default /tmp), warms the page cache with it, then runs, as a user would, a warm-up
+// round that is not counted and ROUNDS rounds (default 5) of `cat`, `cp`, `ffmpeg -c copy` of its streams and tarnwell-cli's read,
 // demux (raw, and with the subpictures as PGS) and rebuild over it, one after the other in every
 // round. It prints each command's median time with its spread, user and system time and peak
 // resident memory (from the child's rusage), and each ratio of speeds (median and min-max over the
@@ -244,11 +244,14 @@ int benchMain(int argc, char** argv) {
 
     std::printf("load average before: %s\n", loadAverage().c_str());
     std::map<std::string, std::vector<Sample>> samples;
-    for (int round = 0; round < rounds; ++round) {
-        std::printf("round %d/%d\n", round + 1, rounds);
+    // Round 0 is not counted: on a virtual machine the memory that the outputs take is slow the
+    // first time it is touched (seconds per GB), which would fall on whichever command came first.
+    for (int round = 0; round <= rounds; ++round) {
+        std::printf(round == 0 ? "warm-up round\n" : "round %d/%d\n", round, rounds);
         std::fflush(stdout);
         for (const auto& command : chosen) {
-            samples[command.name].push_back(runChild(command));
+            const Sample sample = runChild(command);
+            if (round > 0) samples[command.name].push_back(sample);
             emptyFolder(out);
             // Every command starts without the write-back that the one before it left.
             ::sync();
