@@ -1,6 +1,7 @@
 #include "jobs/pgs_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -101,17 +102,174 @@ std::uint8_t* putShortRun(std::uint8_t* at, std::uint8_t colour, std::uint32_t n
     return at;
 }
 
-}  // namespace
+// ---- HD form, fused -----------------------------------------------------------------------
+//
+// The HD form's run codes (see SubpictureFieldReader::hdRun) are read straight from the unit
+// and turned into PGS runs as they come, without a list of runs between. Away from the unit's
+// end the bits come from a 64-bit buffer topped up 8 bytes at a time; over the last bytes
+// each code is read with the same check as the field reader makes.
 
-std::optional<std::vector<std::uint8_t>> pgsRunLength(std::span<const std::uint8_t> unit,
-                                                      const SubpictureImage& image) {
-    static_assert(kSubpictureScreenWidth <= 0x3FFF, "a line's run fits one PGS run");
-    std::vector<std::uint8_t> out;
+constexpr std::uint32_t kToLineEnd = 0xFFFF;  // longer than any line
+
+// Every code whose colour takes 2 bits fits 12 bits: per 12-bit prefix, its length (0: the rest
+// of the line) in bits 0..7, colour in 8..9, bits used in 10..13; 0 for an 8-bit colour code.
+constexpr std::array<std::uint16_t, 4096> kHdNarrowCodes = [] {
+    std::array<std::uint16_t, 4096> table{};
+    for (std::uint32_t p = 0; p < 4096; ++p) {
+        const auto bit = [p](int at) { return (p >> (11 - at)) & 1; };
+        if (bit(1)) continue;
+        const std::uint32_t colour = (p >> 8) & 3;
+        std::uint32_t length = 1, used = 4;
+        if (bit(0) && !bit(4)) length = ((p >> 4) & 7) + 2, used = 8;
+        if (bit(0) && bit(4)) length = (p & 0x7F) == 0 ? 0 : (p & 0x7F) + 9, used = 12;
+        table[p] = static_cast<std::uint16_t>(length | colour << 8 | used << 10);
+    }
+    return table;
+}();
+
+std::uint64_t load64(const std::uint8_t* at) {
+    std::uint64_t word;
+    std::memcpy(&word, at, 8);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word;
+}
+
+// One run code from the top bits of `peek`: its colour and length; returns the bits it takes.
+inline int hdCode(std::uint64_t peek, std::uint32_t& colour, std::uint32_t& length) {
+    const std::uint32_t entry = kHdNarrowCodes[peek >> 52];
+    if (entry != 0) [[likely]] {
+        colour = (entry >> 8) & 3;
+        length = entry & 0xFF;
+        length = length == 0 ? kToLineEnd : length;
+        return static_cast<int>(entry >> 10);
+    }
+    // An 8-bit colour: flag, size, 8 colour bits, then the length as in the narrow codes.
+    colour = static_cast<std::uint32_t>(peek >> 54) & 0xFF;
+    if ((peek >> 63) == 0) {
+        length = 1;
+        return 10;
+    }
+    if (((peek >> 53) & 1) == 0) {
+        length = static_cast<std::uint32_t>(peek >> 50 & 7) + 2;
+        return 14;
+    }
+    length = static_cast<std::uint32_t>(peek >> 46 & 0x7F);
+    length = length == 0 ? kToLineEnd : length + 9;
+    return 18;
+}
+
+// One PGS run of 1..0x3FFF pixels at `at`, which has room for 4 bytes (all may be written);
+// returns its end. The same bytes as putShortRun, stored as one word.
+inline std::uint8_t* putRunWord(std::uint8_t* at, std::uint32_t colour, std::uint32_t n) {
+    const std::uint32_t wide = n >= 64 ? 1 : 0;
+    const std::uint32_t coloured = colour != 0 ? 1 : 0;
+    const std::uint32_t flags = coloured << 7 | wide << 6 | (wide != 0 ? n >> 8 : n);
+    // Little-endian: 0, flags, [n low], [colour].
+    std::uint32_t word = flags << 8 | (wide != 0 ? (n & 0xFF) << 16 | colour << 24 : colour << 16);
+    std::uint32_t size = 2 + wide + coloured;
+    const bool literal = coloured != 0 && n <= 2;
+    word = literal ? colour * 0x0101 : word;
+    size = literal ? n : size;
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8),
+        static_cast<std::uint8_t>(word >> 16), static_cast<std::uint8_t>(word >> 24)};
+    std::memcpy(at, bytes, 4);
+    return at + size;
+}
+
+// Where one field's code stands: while `fast`, at byte `next` with `count` bits in the top of
+// `buffer` not yet used; after that at bit `bit` of the unit.
+struct FieldBits {
+    const std::uint8_t* next;
+    std::uint64_t buffer = 0;
+    int count = 0;
+    bool fast = true;
+    std::size_t bit = 0;
+};
+
+bool hdRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& image,
+                 std::vector<std::uint8_t>& out) {
+    const std::uint8_t* const bytes = unit.data();
+    const std::size_t size = unit.size();
+    const std::size_t endBit = size * 8;
+    const auto width = static_cast<std::uint32_t>(image.width);
+    // Room for a line: a PGS run of at most 4 bytes per pixel, and the line's end.
+    const std::size_t lineRoom = 4 * std::size_t{width} + 2;
+    FieldBits fields[2] = {{bytes + image.fieldOffsets[0]}, {bytes + image.fieldOffsets[1]}};
+    std::size_t length = 0;
+    for (int line = 0; line < image.height; ++line) {
+        if (out.size() - length < lineRoom) out.resize(std::max(2 * out.size(), length + lineRoom));
+        std::uint8_t* at = out.data() + length;
+        FieldBits& f = fields[line & 1];
+        // Codes of one value next to each other make one PGS run.
+        std::uint32_t pendingColour = 0, pendingLength = 0;
+        std::uint32_t x = 0;
+        const auto take = [&](std::uint32_t colour, std::uint32_t n) {
+            n = std::min(n, width - x);
+            x += n;
+            if (colour == pendingColour) {
+                pendingLength += n;
+                return;
+            }
+            if (pendingLength != 0) at = putRunWord(at, pendingColour, pendingLength);
+            pendingColour = colour;
+            pendingLength = n;
+        };
+        // The field's place in locals, so that it stays in registers.
+        const std::uint8_t* next = f.next;
+        std::uint64_t buffer = f.buffer;
+        int count = f.count;
+        while (f.fast && x < width) {
+            if (bytes + size - next < 8) {
+                f.fast = false;
+                f.bit =
+                    static_cast<std::size_t>(next - bytes) * 8 - static_cast<std::size_t>(count);
+                break;
+            }
+            // At least 56 bits in the buffer: three codes without a check.
+            buffer |= load64(next) >> count;
+            next += (63 - count) >> 3;
+            count |= 56;
+            for (int k = 0; k < 3 && x < width; ++k) {
+                std::uint32_t colour, n;
+                const int used = hdCode(buffer, colour, n);
+                buffer <<= used;
+                count -= used;
+                take(colour, n);
+            }
+        }
+        // Each line starts on a byte: the bits left of the byte begun last are dropped.
+        f.next = next;
+        f.buffer = buffer << (count & 7);
+        f.count = count & ~7;
+        while (!f.fast && x < width) {
+            std::uint64_t peek = 0;
+            for (std::size_t i = f.bit >> 3, k = 0; i < size && k < 8; ++i, ++k)
+                peek |= std::uint64_t{bytes[i]} << (56 - 8 * k);
+            peek <<= f.bit & 7;
+            std::uint32_t colour, n;
+            f.bit += static_cast<std::size_t>(hdCode(peek, colour, n));
+            if (f.bit > endBit) return false;
+            take(colour, n);
+        }
+        at = putRunWord(at, pendingColour, pendingLength);
+        *at++ = 0;
+        *at++ = 0;
+        length = static_cast<std::size_t>(at - out.data());
+        f.bit = (f.bit + 7) & ~std::size_t{7};
+    }
+    out.resize(length);
+    return true;
+}
+
+// Any form, through the field readers: the runs of a line, then its PGS runs.
+bool readerRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& image,
+                     std::vector<std::uint8_t>& out) {
     SubpictureFieldReader fields[2] = {{unit, image.fieldOffsets[0], image.form, image.width},
                                        {unit, image.fieldOffsets[1], image.form, image.width}};
     std::vector<SubpictureRun> runs;
     for (int line = 0; line < image.height; ++line) {
-        if (!fields[line & 1].nextLine(runs)) return std::nullopt;
+        if (!fields[line & 1].nextLine(runs)) return false;
         // Room for every run at 4 bytes and the line's end; cut back to what was written.
         const std::size_t start = out.size();
         out.resize(start + 4 * runs.size() + 2);
@@ -131,6 +289,24 @@ std::optional<std::vector<std::uint8_t>> pgsRunLength(std::span<const std::uint8
         *at++ = 0;
         out.resize(static_cast<std::size_t>(at - out.data()));
     }
+    return true;
+}
+
+}  // namespace
+
+bool pgsRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& image,
+                  std::vector<std::uint8_t>& out) {
+    static_assert(kSubpictureScreenWidth <= 0x3FFF, "a line's run fits one PGS run");
+    static_assert(kSubpictureScreenWidth < kToLineEnd);
+    out.clear();
+    if (image.form == UnitForm::Hd) return hdRunLength(unit, image, out);
+    return readerRunLength(unit, image, out);
+}
+
+std::optional<std::vector<std::uint8_t>> pgsRunLength(std::span<const std::uint8_t> unit,
+                                                      const SubpictureImage& image) {
+    std::vector<std::uint8_t> out;
+    if (!pgsRunLength(unit, image, out)) return std::nullopt;
     return out;
 }
 

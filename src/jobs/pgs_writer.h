@@ -25,6 +25,10 @@ std::vector<std::uint8_t> pgsRunLength(const SubpictureImage& image);
 // need not be drawn); nothing when the runs pass the unit's end.
 std::optional<std::vector<std::uint8_t>> pgsRunLength(std::span<const std::uint8_t> unit,
                                                       const SubpictureImage& image);
+// The same into `out` (its bytes replaced, its room kept for the next unit); false when the
+// runs pass the unit's end.
+bool pgsRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& image,
+                  std::vector<std::uint8_t>& out);
 
 class PgsWriter {
   public:
