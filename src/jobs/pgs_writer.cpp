@@ -315,19 +315,29 @@ PgsWriter::PgsWriter(OutputFile& out, std::int64_t originPts, std::string stream
     : out_(out), originPts_(originPts), streamName_(std::move(streamName)), log_(std::move(log)) {}
 
 void PgsWriter::segment(std::uint8_t type, std::uint32_t time,
-                        const std::vector<std::uint8_t>& body) {
-    std::vector<std::uint8_t> header{0x50, 0x47};  // "PG", PTS, DTS 0, type, size
-    put16(header, time >> 16);
-    put16(header, time & 0xFFFF);
-    header.insert(header.end(), 4, 0);
-    header.push_back(type);
-    put16(header, static_cast<std::uint32_t>(body.size()));
-    out_.write(header.data(), header.size());
-    out_.write(body.data(), body.size());
+                        std::initializer_list<std::span<const std::uint8_t>> body) {
+    std::size_t size = 0;
+    for (const auto& part : body) size += part.size();
+    // "PG", PTS, DTS 0, type, size
+    const std::uint8_t header[13] = {0x50,
+                                     0x47,
+                                     static_cast<std::uint8_t>(time >> 24),
+                                     static_cast<std::uint8_t>(time >> 16),
+                                     static_cast<std::uint8_t>(time >> 8),
+                                     static_cast<std::uint8_t>(time),
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     type,
+                                     static_cast<std::uint8_t>(size >> 8),
+                                     static_cast<std::uint8_t>(size)};
+    out_.write(header, sizeof header);
+    for (const auto& part : body) out_.write(part.data(), part.size());
 }
 
 void PgsWriter::showSet(std::uint32_t time, const SubpictureImage& image,
-                        const std::vector<std::uint8_t>& data) {
+                        std::span<const std::uint8_t> data) {
     window_.clear();
     for (int v : {image.x, image.y, image.width, image.height})
         put16(window_, static_cast<std::uint32_t>(v));
@@ -343,37 +353,39 @@ void PgsWriter::showSet(std::uint32_t time, const SubpictureImage& image,
     pcs.push_back(1);     // one object: id 0 in window 0, not cropped, at x, y
     pcs.insert(pcs.end(), {0, 0, 0, 0});
     pcs.insert(pcs.end(), window_.begin(), window_.begin() + 4);
-    segment(kPcs, time, pcs);
+    segment(kPcs, time, {pcs});
 
-    std::vector<std::uint8_t> wds{1, 0};
-    wds.insert(wds.end(), window_.begin(), window_.end());
-    segment(kWds, time, wds);
+    const std::uint8_t oneWindow[2] = {1, 0};
+    segment(kWds, time, {oneWindow, window_});
 
-    std::vector<std::uint8_t> pds{0, 0};
+    std::array<std::uint8_t, 2 + 256 * 5> pds{};
     for (int i = 0; i < 256; ++i) {
         const YCrCb& c = image.palette[i];
-        pds.insert(pds.end(), {static_cast<std::uint8_t>(i), c.y, c.cr, c.cb, image.alpha[i]});
+        const std::uint8_t entry[5] = {static_cast<std::uint8_t>(i), c.y, c.cr, c.cb,
+                                       image.alpha[i]};
+        std::memcpy(pds.data() + 2 + 5 * i, entry, 5);
     }
-    segment(kPds, time, pds);
+    segment(kPds, time, {pds});
 
     // The object, split over as many segments as its data needs; the first carries the
     // total length (data + 4) and the size.
     const std::size_t total = data.size() + 4;
     std::size_t at = 0;
     for (bool first = true; first || at < data.size(); first = false) {
-        std::vector<std::uint8_t> ods{0, 0, 0, 0};
-        if (first) {
-            ods.insert(ods.end(),
-                       {static_cast<std::uint8_t>(total >> 16),
-                        static_cast<std::uint8_t>(total >> 8), static_cast<std::uint8_t>(total)});
-            ods.insert(ods.end(), window_.begin() + 4, window_.end());
-        }
-        const std::size_t n = std::min(data.size() - at, kMaxSegmentBody - ods.size());
-        ods.insert(ods.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
-                   data.begin() + static_cast<std::ptrdiff_t>(at + n));
+        std::uint8_t head[11] = {0,
+                                 0,
+                                 0,
+                                 0,
+                                 static_cast<std::uint8_t>(total >> 16),
+                                 static_cast<std::uint8_t>(total >> 8),
+                                 static_cast<std::uint8_t>(total)};
+        const std::size_t headSize = first ? sizeof head : 4;
+        if (first) std::copy(window_.begin() + 4, window_.end(), head + 7);
+        const std::size_t n = std::min(data.size() - at, kMaxSegmentBody - headSize);
+        head[3] =
+            static_cast<std::uint8_t>((first ? 0x80 : 0) | (at + n == data.size() ? 0x40 : 0));
+        segment(kOds, time, {{head, headSize}, data.subspan(at, n)});
         at += n;
-        ods[3] = static_cast<std::uint8_t>((first ? 0x80 : 0) | (at == data.size() ? 0x40 : 0));
-        segment(kOds, time, ods);
     }
     segment(kEnd, time, {});
 }
@@ -385,10 +397,9 @@ void PgsWriter::clearSet(std::uint32_t time) {
     pcs.push_back(0x10);
     put16(pcs, compositionNumber_++);
     pcs.insert(pcs.end(), {0x00, 0x00, 0x00, 0});  // normal case, no objects
-    segment(kPcs, time, pcs);
-    std::vector<std::uint8_t> wds{1, 0};
-    wds.insert(wds.end(), window_.begin(), window_.end());
-    segment(kWds, time, wds);
+    segment(kPcs, time, {pcs});
+    const std::uint8_t oneWindow[2] = {1, 0};
+    segment(kWds, time, {oneWindow, window_});
     segment(kEnd, time, {});
 }
 
@@ -396,8 +407,7 @@ void PgsWriter::write(const SubpictureUnit& unit) {
     const std::optional<SubpictureImage> image =
         decodeForOutput(unit, streamName_, log_, BitmapWork::None);
     if (!image) return;
-    const auto data = pgsRunLength(unit.bytes, *image);
-    if (!data) {
+    if (!pgsRunLength(unit.bytes, *image, code_)) {
         log_(skippedUnitLine(streamName_, unit.pts, "runs outside the unit"));
         return;
     }
@@ -409,7 +419,7 @@ void PgsWriter::write(const SubpictureUnit& unit) {
     }
     const auto shown = static_cast<std::uint32_t>(start);
     if (clearOwed_) clearSet(clearTime_ ? std::min(*clearTime_, shown) : shown);
-    showSet(shown, *image, *data);
+    showSet(shown, *image, code_);
     shownAt_ = shown;
     clearOwed_ = true;
     clearTime_.reset();

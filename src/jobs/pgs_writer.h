@@ -8,6 +8,7 @@
 // next unit's start comes at that start. Units before the origin are skipped and logged.
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -41,9 +42,11 @@ class PgsWriter {
     void finish();
 
   private:
-    void segment(std::uint8_t type, std::uint32_t time, const std::vector<std::uint8_t>& body);
+    // One segment, its body written from the parts in turn.
+    void segment(std::uint8_t type, std::uint32_t time,
+                 std::initializer_list<std::span<const std::uint8_t>> body);
     void showSet(std::uint32_t time, const SubpictureImage& image,
-                 const std::vector<std::uint8_t>& data);
+                 std::span<const std::uint8_t> data);
     void clearSet(std::uint32_t time);
 
     OutputFile& out_;
@@ -56,6 +59,7 @@ class PgsWriter {
     std::optional<std::uint32_t> clearTime_;
     std::uint32_t shownAt_ = 0;
     std::vector<std::uint8_t> window_;  // the shown unit's window: x, y, width, height
+    std::vector<std::uint8_t> code_;    // the object's run-length code, its room kept
 };
 
 }  // namespace tarnwell
