@@ -111,10 +111,31 @@ std::uint8_t* putShortRun(std::uint8_t* at, std::uint8_t colour, std::uint32_t n
 
 constexpr std::uint32_t kToLineEnd = 0xFFFF;  // longer than any line
 
-// Every code whose colour takes 2 bits fits 12 bits: per 12-bit prefix, its length (0: the rest
-// of the line) in bits 0..7, colour in 8..9, bits used in 10..13; 0 for an 8-bit colour code.
-constexpr std::array<std::uint16_t, 4096> kHdNarrowCodes = [] {
-    std::array<std::uint16_t, 4096> table{};
+// One PGS run of 1..0x3FFF pixels (the bytes putShortRun writes) as a little-endian word in
+// bits 0..31 and its size in bits 32..34.
+constexpr std::uint64_t pgsRunCode(std::uint32_t colour, std::uint32_t n) {
+    if (colour != 0 && n <= 2) return (n == 2 ? colour * 0x0101 : colour) | std::uint64_t{n} << 32;
+    const std::uint32_t flags = (colour != 0 ? 0x80 : 0) | (n >= 64 ? 0x40 | n >> 8 : n);
+    const std::uint32_t word =
+        flags << 8 | (n >= 64 ? (n & 0xFF) << 16 | colour << 24 : colour << 16);
+    const std::uint32_t size = 2 + (n >= 64 ? 1 : 0) + (colour != 0 ? 1 : 0);
+    return word | std::uint64_t{size} << 32;
+}
+
+std::uint8_t* putRunCode(std::uint8_t* at, std::uint64_t code) {
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(code >> 8),
+        static_cast<std::uint8_t>(code >> 16), static_cast<std::uint8_t>(code >> 24)};
+    std::memcpy(at, bytes, 4);
+    return at + (code >> 32 & 7);
+}
+
+// A run code whose colour takes 2 bits fits 12 bits. Per 12-bit prefix: the PGS run of the
+// code (bits 0..34, as pgsRunCode), its colour (bits 35..36), length (bits 37..44; 0: the rest
+// of the line) and the bits it takes (45..48); 0 for a code with an 8-bit colour.
+constexpr int kColourShift = 35, kLengthShift = 37, kUsedShift = 45;
+constexpr std::array<std::uint64_t, 4096> kHdNarrowCodes = [] {
+    std::array<std::uint64_t, 4096> table{};
     for (std::uint32_t p = 0; p < 4096; ++p) {
         const auto bit = [p](int at) { return (p >> (11 - at)) & 1; };
         if (bit(1)) continue;
@@ -122,7 +143,9 @@ constexpr std::array<std::uint16_t, 4096> kHdNarrowCodes = [] {
         std::uint32_t length = 1, used = 4;
         if (bit(0) && !bit(4)) length = ((p >> 4) & 7) + 2, used = 8;
         if (bit(0) && bit(4)) length = (p & 0x7F) == 0 ? 0 : (p & 0x7F) + 9, used = 12;
-        table[p] = static_cast<std::uint16_t>(length | colour << 8 | used << 10);
+        table[p] = (length != 0 ? pgsRunCode(colour, length) : 0) |
+                   std::uint64_t{colour} << kColourShift | std::uint64_t{length} << kLengthShift |
+                   std::uint64_t{used} << kUsedShift;
     }
     return table;
 }();
@@ -135,13 +158,12 @@ std::uint64_t load64(const std::uint8_t* at) {
 }
 
 // One run code from the top bits of `peek`: its colour and length; returns the bits it takes.
-inline int hdCode(std::uint64_t peek, std::uint32_t& colour, std::uint32_t& length) {
-    const std::uint32_t entry = kHdNarrowCodes[peek >> 52];
-    if (entry != 0) [[likely]] {
-        colour = (entry >> 8) & 3;
-        length = entry & 0xFF;
-        length = length == 0 ? kToLineEnd : length;
-        return static_cast<int>(entry >> 10);
+int hdCode(std::uint64_t peek, std::uint32_t& colour, std::uint32_t& length) {
+    if (const std::uint64_t entry = kHdNarrowCodes[peek >> 52]; entry != 0) {
+        colour = static_cast<std::uint32_t>(entry >> kColourShift & 3);
+        length = static_cast<std::uint32_t>(entry >> kLengthShift & 0xFF);
+        if (length == 0) length = kToLineEnd;
+        return static_cast<int>(entry >> kUsedShift);
     }
     // An 8-bit colour: flag, size, 8 colour bits, then the length as in the narrow codes.
     colour = static_cast<std::uint32_t>(peek >> 54) & 0xFF;
@@ -156,25 +178,6 @@ inline int hdCode(std::uint64_t peek, std::uint32_t& colour, std::uint32_t& leng
     length = static_cast<std::uint32_t>(peek >> 46 & 0x7F);
     length = length == 0 ? kToLineEnd : length + 9;
     return 18;
-}
-
-// One PGS run of 1..0x3FFF pixels at `at`, which has room for 4 bytes (all may be written);
-// returns its end. The same bytes as putShortRun, stored as one word.
-inline std::uint8_t* putRunWord(std::uint8_t* at, std::uint32_t colour, std::uint32_t n) {
-    const std::uint32_t wide = n >= 64 ? 1 : 0;
-    const std::uint32_t coloured = colour != 0 ? 1 : 0;
-    const std::uint32_t flags = coloured << 7 | wide << 6 | (wide != 0 ? n >> 8 : n);
-    // Little-endian: 0, flags, [n low], [colour].
-    std::uint32_t word = flags << 8 | (wide != 0 ? (n & 0xFF) << 16 | colour << 24 : colour << 16);
-    std::uint32_t size = 2 + wide + coloured;
-    const bool literal = coloured != 0 && n <= 2;
-    word = literal ? colour * 0x0101 : word;
-    size = literal ? n : size;
-    const std::uint8_t bytes[4] = {
-        static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8),
-        static_cast<std::uint8_t>(word >> 16), static_cast<std::uint8_t>(word >> 24)};
-    std::memcpy(at, bytes, 4);
-    return at + size;
 }
 
 // Where one field's code stands: while `fast`, at byte `next` with `count` bits in the top of
@@ -201,19 +204,22 @@ bool hdRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& imag
         if (out.size() - length < lineRoom) out.resize(std::max(2 * out.size(), length + lineRoom));
         std::uint8_t* at = out.data() + length;
         FieldBits& f = fields[line & 1];
-        // Codes of one value next to each other make one PGS run.
+        // Codes of one value next to each other make one PGS run: the pending run, written
+        // when a code of another value comes (its code 0 writes nothing).
         std::uint32_t pendingColour = 0, pendingLength = 0;
+        std::uint64_t pendingCode = 0;
         std::uint32_t x = 0;
         const auto take = [&](std::uint32_t colour, std::uint32_t n) {
             n = std::min(n, width - x);
             x += n;
             if (colour == pendingColour) {
                 pendingLength += n;
-                return;
+            } else {
+                at = putRunCode(at, pendingCode);
+                pendingColour = colour;
+                pendingLength = n;
             }
-            if (pendingLength != 0) at = putRunWord(at, pendingColour, pendingLength);
-            pendingColour = colour;
-            pendingLength = n;
+            pendingCode = pgsRunCode(pendingColour, pendingLength);
         };
         // The field's place in locals, so that it stays in registers.
         const std::uint8_t* next = f.next;
@@ -226,16 +232,39 @@ bool hdRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& imag
                     static_cast<std::size_t>(next - bytes) * 8 - static_cast<std::size_t>(count);
                 break;
             }
-            // At least 56 bits in the buffer: three codes without a check.
+            // At least 56 bits in the buffer: three codes (of at most 18 bits) without a check.
             buffer |= load64(next) >> count;
             next += (63 - count) >> 3;
             count |= 56;
             for (int k = 0; k < 3 && x < width; ++k) {
-                std::uint32_t colour, n;
-                const int used = hdCode(buffer, colour, n);
+                const std::uint64_t entry = kHdNarrowCodes[buffer >> 52];
+                const auto n = static_cast<std::uint32_t>(entry >> kLengthShift & 0xFF);
+                // The common case: a 2-bit colour, a length, the line goes on.
+                if (entry != 0 && n != 0 && width - x > n) [[likely]] {
+                    // The bits taken, from the code rather than the table, since the next
+                    // code waits for them: 4, 8 with a length, 12 with a long one.
+                    const auto run = static_cast<int>(buffer >> 63);
+                    const int used = 4 + 4 * run + 4 * (static_cast<int>(buffer >> 59) & run);
+                    buffer <<= used;
+                    count -= used;
+                    x += n;
+                    const auto colour = static_cast<std::uint32_t>(entry >> kColourShift & 3);
+                    if (colour != pendingColour) [[likely]] {
+                        at = putRunCode(at, pendingCode);
+                        pendingColour = colour;
+                        pendingLength = n;
+                        pendingCode = entry;
+                    } else {
+                        pendingLength += n;
+                        pendingCode = pgsRunCode(pendingColour, pendingLength);
+                    }
+                    continue;
+                }
+                std::uint32_t colour, length;
+                const int used = hdCode(buffer, colour, length);
                 buffer <<= used;
                 count -= used;
-                take(colour, n);
+                take(colour, length);
             }
         }
         // Each line starts on a byte: the bits left of the byte begun last are dropped.
@@ -252,11 +281,11 @@ bool hdRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& imag
             if (f.bit > endBit) return false;
             take(colour, n);
         }
-        at = putRunWord(at, pendingColour, pendingLength);
+        f.bit = (f.bit + 7) & ~std::size_t{7};
+        at = putRunCode(at, pendingCode);
         *at++ = 0;
         *at++ = 0;
         length = static_cast<std::size_t>(at - out.data());
-        f.bit = (f.bit + 7) & ~std::size_t{7};
     }
     out.resize(length);
     return true;
@@ -403,11 +432,31 @@ void PgsWriter::clearSet(std::uint32_t time) {
     segment(kEnd, time, {});
 }
 
+void PgsConversion::convert(const SubpictureUnit& unit) {
+    decoded = {};
+    runsFit = false;
+    if (unit.pts < 0) return;
+    decoded = decodeSubpictureUnit(unit.bytes, BitmapWork::None);
+    if (decoded.image) runsFit = pgsRunLength(unit.bytes, *decoded.image, code);
+}
+
 void PgsWriter::write(const SubpictureUnit& unit) {
-    const std::optional<SubpictureImage> image =
-        decodeForOutput(unit, streamName_, log_, BitmapWork::None);
-    if (!image) return;
-    if (!pgsRunLength(unit.bytes, *image, code_)) {
+    conversion_.convert(unit);
+    write(unit, conversion_);
+}
+
+void PgsWriter::write(const SubpictureUnit& unit, const PgsConversion& conversion) {
+    // The checks and lines of decodeForOutput, then of the runs.
+    if (unit.pts < 0) {
+        log_(skippedUnitLine(streamName_, unit.pts, "no time stamp"));
+        return;
+    }
+    const std::optional<SubpictureImage>& image = conversion.decoded.image;
+    if (!image) {
+        log_(skippedUnitLine(streamName_, unit.pts, conversion.decoded.error));
+        return;
+    }
+    if (!conversion.runsFit) {
         log_(skippedUnitLine(streamName_, unit.pts, "runs outside the unit"));
         return;
     }
@@ -419,7 +468,7 @@ void PgsWriter::write(const SubpictureUnit& unit) {
     }
     const auto shown = static_cast<std::uint32_t>(start);
     if (clearOwed_) clearSet(clearTime_ ? std::min(*clearTime_, shown) : shown);
-    showSet(shown, *image, code_);
+    showSet(shown, *image, conversion.code);
     shownAt_ = shown;
     clearOwed_ = true;
     clearTime_.reset();

@@ -31,6 +31,16 @@ std::optional<std::vector<std::uint8_t>> pgsRunLength(std::span<const std::uint8
 bool pgsRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& image,
                   std::vector<std::uint8_t>& out);
 
+// What writing a unit takes that needs neither the file nor the log, so that another thread
+// may work it out: the unit's layout and its object's run-length code.
+struct PgsConversion {
+    SubpictureDecode decoded;        // left empty for a unit without a time stamp
+    bool runsFit = false;            // `code` holds the object's code
+    std::vector<std::uint8_t> code;  // its room kept when the conversion is used again
+
+    void convert(const SubpictureUnit& unit);
+};
+
 class PgsWriter {
   public:
     static constexpr std::int64_t kDefaultShowTicks = 5 * 90000;
@@ -38,6 +48,8 @@ class PgsWriter {
     PgsWriter(OutputFile& out, std::int64_t originPts, std::string streamName,
               SubpictureAssembler::LogSink log);
     void write(const SubpictureUnit& unit);
+    // The same with the unit's conversion already made.
+    void write(const SubpictureUnit& unit, const PgsConversion& conversion);
     // Writes the clearing display set of the last unit.
     void finish();
 
@@ -59,7 +71,7 @@ class PgsWriter {
     std::optional<std::uint32_t> clearTime_;
     std::uint32_t shownAt_ = 0;
     std::vector<std::uint8_t> window_;  // the shown unit's window: x, y, width, height
-    std::vector<std::uint8_t> code_;    // the object's run-length code, its room kept
+    PgsConversion conversion_;          // for `write(unit)`, its room kept
 };
 
 }  // namespace tarnwell
