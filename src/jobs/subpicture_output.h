@@ -5,9 +5,10 @@
 // file is made. One set of outputs serves both files of a continuation, so a unit that the
 // seam splits is whole in the output, and the last PTS seen carries over too.
 //
-// Presentation graphics are converted on a thread of their own, while the demux reads on;
-// the files and the log are used from the demux's thread only. A unit is written (and its
-// lines logged) in the order the units came, and every unit taken is written before any other
+// Presentation graphics are converted on a second thread of low priority while the demux reads
+// on (the demux's thread converts a unit itself when it needs it and the second thread has not
+// begun it); the files and the log are used from the demux's thread only. A unit is written (and
+// its lines logged) in the order the units came, and every unit taken is written before any other
 // line of the job is logged (through `orderedSink`), before the demux settles its writes
 // (the routing's settle: every progress report, the end of each file, Cancel) and at the end.
 
@@ -55,8 +56,8 @@ class SubpictureOrigin {
 
 class SubpictureOutput;
 
-// Works out PGS conversions on a second thread, one unit after another in the order handed
-// in, and gives each back to its output on the handing thread.
+// Works out PGS conversions on a second thread, taking the units in the order handed in, and
+// gives each back, in that order, to its output on the handing thread.
 class PgsConverter {
   public:
     PgsConverter();
