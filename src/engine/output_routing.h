@@ -25,6 +25,8 @@ class PayloadOutput {
   public:
     virtual ~PayloadOutput() = default;
     virtual void write(std::span<const std::uint8_t> chunk, const PacketInfo& packet) = 0;
+    // An output that works on the side writes into its file what it has taken so far.
+    virtual void settle() {}
 };
 
 class OutputRouting {
@@ -39,6 +41,9 @@ class OutputRouting {
     virtual OutputFile* timeStamps(int n) = 0;
     // Demux mode: whether video n's frames are counted (its box is ticked now).
     virtual bool videoSelected(int n) const = 0;
+    // Settles every output (PayloadOutput::settle); the loop calls it before it settles its
+    // writes, so that what the outputs took is in their files at the same points.
+    virtual void settle() {}
 };
 
 // The plain form: the payload bytes as they come, into one file.

@@ -55,6 +55,7 @@ class ScanRun {
     void write(SlotKind kind, int n, const std::uint8_t* chunk, std::int64_t length,
                const PacketInfo& packet);
     ScanResult found(bool cutByFastCheck) const;
+    void settle(std::optional<WriteBehind>& behind);
 
     const bool demuxing_;
     EngineState& state_;
@@ -90,7 +91,7 @@ ScanResult ScanRun::run() {
         if (n == 0) break;  // nothing more could be read: the end, as far as this run goes
         const std::int64_t pos = blocks.position();
         if (pos % kProgressStep == 0) {
-            if (behind) behind->settle();
+            settle(behind);
             sink_.slog(progressReport(demuxing_ ? "Demuxing " : "Reading ", in, pos, start_, run_),
                        1);
             run_.processEvents();
@@ -107,11 +108,18 @@ ScanResult ScanRun::run() {
             handOver(chunk, length);
         });
     }
-    if (behind) behind->settle();
+    settle(behind);
 
     if (state_.CancelRequested) state_.FrameCount = {0, 0};
     run_.setCancelEnabled(false);
     return demuxing_ ? ScanResult{} : found(cutByFastCheck);
+}
+
+// The outputs first, then the writes they made.
+void ScanRun::settle(std::optional<WriteBehind>& behind) {
+    if (!behind) return;
+    if (routing_) routing_->settle();
+    behind->settle();
 }
 
 void ScanRun::logSystemHeaderSummary(const std::uint8_t* block) {

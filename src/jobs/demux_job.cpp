@@ -143,12 +143,14 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
                 if (state.SubOut[n].isOpen())
                     subpictures.add(n, state.SubOut[n],
                                     job.selection.Caption(SlotKind::Subpicture, n), routing);
+        // The other lines of the pass wait for the subpicture units taken before them.
+        ReportSink& sink = subpictures.orderedSink(job.sink);
         if (matroska) {
             for (const auto& stream : matroska->streams) {
                 const FoundStream* found = scan.find(stream.kind, stream.number);
                 if (stream.kind != SlotKind::Audio || !found || !isLpcmCode(found->code)) continue;
                 auto& out = matroska->wavOutputs.emplace_back(std::make_unique<LpcmWavOutput>(
-                    state.AudioOut[stream.number], job.sink,
+                    state.AudioOut[stream.number], sink,
                     job.selection.Caption(SlotKind::Audio, stream.number)));
                 routing.setOutput(SlotKind::Audio, stream.number, out.get());
             }
@@ -158,9 +160,9 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
         }
         job.sink.slog("Writing stream(s)", 0);
         HostRunControl run(job.host);
-        EngineContext engine{state, job.sink, run, &routing};
+        EngineContext engine{state, sink, run, &routing};
         demux(kDemuxMode, engine);
-        if (ContinueWithNext(start.plan, state, job.sink, job.host)) demux(kDemuxMode, engine);
+        if (ContinueWithNext(start.plan, state, sink, job.host)) demux(kDemuxMode, engine);
         subpictures.finish();
         if (matroska)
             for (auto& out : matroska->wavOutputs) out->writer().finish();

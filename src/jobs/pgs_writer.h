@@ -8,6 +8,7 @@
 // next unit's start comes at that start. Units before the origin are skipped and logged.
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,6 +26,20 @@ std::vector<std::uint8_t> pgsRunLength(const SubpictureImage& image);
 // need not be drawn); nothing when the runs pass the unit's end.
 std::optional<std::vector<std::uint8_t>> pgsRunLength(std::span<const std::uint8_t> unit,
                                                       const SubpictureImage& image);
+// The same into `out` (its bytes replaced, its room kept for the next unit); false when the
+// runs pass the unit's end.
+bool pgsRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& image,
+                  std::vector<std::uint8_t>& out);
+
+// What writing a unit takes that needs neither the file nor the log, so that another thread
+// may work it out: the unit's layout and its object's run-length code.
+struct PgsConversion {
+    SubpictureDecode decoded;        // left empty for a unit without a time stamp
+    bool runsFit = false;            // `code` holds the object's code
+    std::vector<std::uint8_t> code;  // its room kept when the conversion is used again
+
+    void convert(const SubpictureUnit& unit);
+};
 
 class PgsWriter {
   public:
@@ -33,13 +48,17 @@ class PgsWriter {
     PgsWriter(OutputFile& out, std::int64_t originPts, std::string streamName,
               SubpictureAssembler::LogSink log);
     void write(const SubpictureUnit& unit);
+    // The same with the unit's conversion already made.
+    void write(const SubpictureUnit& unit, const PgsConversion& conversion);
     // Writes the clearing display set of the last unit.
     void finish();
 
   private:
-    void segment(std::uint8_t type, std::uint32_t time, const std::vector<std::uint8_t>& body);
+    // One segment, its body written from the parts in turn.
+    void segment(std::uint8_t type, std::uint32_t time,
+                 std::initializer_list<std::span<const std::uint8_t>> body);
     void showSet(std::uint32_t time, const SubpictureImage& image,
-                 const std::vector<std::uint8_t>& data);
+                 std::span<const std::uint8_t> data);
     void clearSet(std::uint32_t time);
 
     OutputFile& out_;
@@ -52,6 +71,7 @@ class PgsWriter {
     std::optional<std::uint32_t> clearTime_;
     std::uint32_t shownAt_ = 0;
     std::vector<std::uint8_t> window_;  // the shown unit's window: x, y, width, height
+    PgsConversion conversion_;          // for `write(unit)`, its room kept
 };
 
 }  // namespace tarnwell

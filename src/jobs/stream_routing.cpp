@@ -45,4 +45,9 @@ bool StreamRouting::videoSelected(int n) const {
     return selection_.IsChecked(SlotKind::Video, n);
 }
 
+void StreamRouting::settle() {
+    for (PayloadOutput* output : chosen_)
+        if (output) output->settle();
+}
+
 }  // namespace tarnwell

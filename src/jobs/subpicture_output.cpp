@@ -1,5 +1,9 @@
 #include "jobs/subpicture_output.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -25,15 +29,115 @@ std::int64_t SubpictureOrigin::settle(std::int64_t unitPts) {
     return *pts_;
 }
 
+namespace {
+
+// The converter takes only the time that reading and writing leave (on two cores they keep
+// both busy much of the time): the thread that waits for a unit converts it itself when the
+// converter has not begun it.
+void lowerPriority() {
+#ifdef __linux__
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);  // this thread only
+#endif
+}
+
+}  // namespace
+
+PgsConverter::PgsConverter() : thread_([this] { run(); }) {}
+
+PgsConverter::~PgsConverter() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    work_.notify_one();
+    thread_.join();
+}
+
+void PgsConverter::run() {
+    lowerPriority();
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        work_.wait(lock, [this] { return stop_ || claimed_ < handed_; });
+        if (stop_) return;
+        // A job leaves the queue only once it is done, so this one stays where it is.
+        Job& job = *jobs_[claimed_++ - givenBack_];
+        lock.unlock();
+        job.conversion.convert(job.unit);
+        lock.lock();
+        job.done = true;
+        done_.notify_one();
+    }
+}
+
+void PgsConverter::convert(SubpictureOutput& output, SubpictureUnit&& unit) {
+    std::unique_ptr<Job> job;
+    if (spare_.empty()) {
+        job = std::make_unique<Job>();
+    } else {
+        job = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    job->output = &output;
+    job->unit = std::move(unit);
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+        ++handed_;
+    }
+    work_.notify_one();
+    while (givenBack_ < handed_ && giveBackOldest(false)) {
+    }
+    while (handed_ - givenBack_ > kInHand) giveBackOldest(true);
+}
+
+void PgsConverter::drain() {
+    while (givenBack_ < handed_) giveBackOldest(true);
+}
+
+bool PgsConverter::giveBackOldest(bool wait) {
+    Job* job = nullptr;
+    bool convertHere = false;
+    {
+        std::unique_lock lock(mutex_);
+        job = jobs_.front().get();
+        if (!job->done) {
+            if (!wait) return false;
+            // Not begun by the converter (it is busy or held back): converted here at once.
+            if (claimed_ == givenBack_) {
+                ++claimed_;
+                convertHere = true;
+            } else {
+                done_.wait(lock, [job] { return job->done; });
+            }
+        }
+    }
+    if (convertHere) job->conversion.convert(job->unit);
+    std::unique_ptr<Job> owned;
+    {
+        std::lock_guard lock(mutex_);
+        owned = std::move(jobs_.front());
+        jobs_.pop_front();
+        ++givenBack_;
+    }
+    owned->done = false;
+    owned->output->write(owned->unit, owned->conversion);
+    spare_.push_back(std::move(owned));
+    return true;
+}
+
 SubpictureOutput::SubpictureOutput(SubpictureForm form, OutputFile& file, std::string streamName,
-                                   SubpictureOrigin& origin, SubpictureAssembler::LogSink log)
+                                   SubpictureOrigin& origin, SubpictureAssembler::LogSink log,
+                                   SubpictureAssembler::LogSink assemblerLog,
+                                   PgsConverter* converter)
     : form_(form),
       file_(file),
       streamName_(std::move(streamName)),
       origin_(origin),
       log_(std::move(log)),
+      converter_(converter),
       assembler_(
-          streamName_, [this](SubpictureUnit&& unit) { take(std::move(unit)); }, log_) {
+          streamName_, [this](SubpictureUnit&& unit) { take(std::move(unit)); },
+          std::move(assemblerLog)) {
     if (form_ == SubpictureForm::HdSup) hdSup_.emplace(file_, streamName_, log_);
 }
 
@@ -41,11 +145,23 @@ void SubpictureOutput::write(std::span<const std::uint8_t> chunk, const PacketIn
     assembler_.feed(chunk, packet.starts, packet.pts);
 }
 
+void SubpictureOutput::settle() {
+    if (converter_) converter_->drain();
+}
+
 void SubpictureOutput::take(SubpictureUnit&& unit) {
     if (hdSup_) {
         hdSup_->write(unit);
-        return;
+    } else if (converter_) {
+        converter_->convert(*this, std::move(unit));
+    } else {
+        PgsConversion conversion;
+        conversion.convert(unit);
+        write(unit, conversion);
     }
+}
+
+void SubpictureOutput::write(const SubpictureUnit& unit, const PgsConversion& conversion) {
     if (!pgs_) {
         // The origin can be fixed only by a unit with a time stamp.
         if (unit.pts < 0) {
@@ -54,12 +170,22 @@ void SubpictureOutput::take(SubpictureUnit&& unit) {
         }
         pgs_.emplace(file_, origin_.settle(unit.pts), streamName_, log_);
     }
-    pgs_->write(unit);
+    pgs_->write(unit, conversion);
 }
 
 void SubpictureOutput::finish() {
     assembler_.finish();
     if (pgs_) pgs_->finish();
+}
+
+void SubpictureOutputs::OrderedSink::log(std::string_view text) {
+    outputs_.drain();
+    sink_.log(text);
+}
+
+void SubpictureOutputs::OrderedSink::slog(std::string_view text, std::uint8_t panel) {
+    outputs_.drain();
+    sink_.slog(text, panel);
 }
 
 SubpictureOutputs::SubpictureOutputs(SubpictureForm form, const ScanResult* scan,
@@ -68,6 +194,11 @@ SubpictureOutputs::SubpictureOutputs(SubpictureForm form, const ScanResult* scan
 
 SubpictureOutputs::~SubpictureOutputs() {
     if (finished_) return;
+    try {
+        drain();
+    } catch (...) {
+        // As below.
+    }
     for (auto& output : outputs_) {
         try {
             output->finish();
@@ -79,15 +210,36 @@ SubpictureOutputs::~SubpictureOutputs() {
 
 void SubpictureOutputs::add(int n, OutputFile& file, std::string streamName,
                             StreamRouting& routing) {
-    outputs_.push_back(
-        std::make_unique<SubpictureOutput>(form_, file, std::move(streamName), origin_, log_));
+    if (form_ == SubpictureForm::Pgs && !converter_) converter_ = std::make_unique<PgsConverter>();
+    outputs_.push_back(std::make_unique<SubpictureOutput>(
+        form_, file, std::move(streamName), origin_, log_,
+        [this](std::string_view line) {
+            drain();
+            log_(line);
+        },
+        converter_.get()));
     routing.setOutput(SlotKind::Subpicture, n, outputs_.back().get());
+}
+
+void SubpictureOutputs::drain() {
+    if (converter_) converter_->drain();
+}
+
+ReportSink& SubpictureOutputs::orderedSink(ReportSink& sink) {
+    if (!converter_) return sink;
+    orderedSink_.emplace(*this, sink);
+    return *orderedSink_;
 }
 
 void SubpictureOutputs::finish() {
     finished_ = true;
     // Every stream is ended; the first failure is raised after the last.
     std::exception_ptr failure;
+    try {
+        drain();
+    } catch (...) {
+        failure = std::current_exception();
+    }
     for (auto& output : outputs_) {
         try {
             output->finish();

@@ -4,16 +4,28 @@
 // into the stream's file as HD-DVD SUP records or as presentation graphics; no time-stamp
 // file is made. One set of outputs serves both files of a continuation, so a unit that the
 // seam splits is whole in the output, and the last PTS seen carries over too.
+//
+// Presentation graphics are converted on a second thread of low priority while the demux reads
+// on (the demux's thread converts a unit itself when it needs it and the second thread has not
+// begun it); the files and the log are used from the demux's thread only. A unit is written (and
+// its lines logged) in the order the units came, and every unit taken is written before any other
+// line of the job is logged (through `orderedSink`), before the demux settles its writes
+// (the routing's settle: every progress report, the end of each file, Cancel) and at the end.
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/file_io.h"
 #include "engine/output_routing.h"
+#include "engine/report_sink.h"
 #include "engine/scan_result.h"
 #include "engine/subpicture_unit.h"
 #include "jobs/hd_sup_writer.h"
@@ -42,15 +54,62 @@ class SubpictureOrigin {
     SubpictureAssembler::LogSink log_;
 };
 
-// One subpicture stream in HD-DVD SUP or PGS form, written into `file`.
+class SubpictureOutput;
+
+// Works out PGS conversions on a second thread, taking the units in the order handed in, and
+// gives each back, in that order, to its output on the handing thread.
+class PgsConverter {
+  public:
+    PgsConverter();
+    ~PgsConverter();  // units not given back yet are dropped
+    PgsConverter(const PgsConverter&) = delete;
+    PgsConverter& operator=(const PgsConverter&) = delete;
+
+    // Hands the unit over; gives back those already converted, and waits for the oldest while
+    // too many are in hand.
+    void convert(SubpictureOutput& output, SubpictureUnit&& unit);
+    // Gives back every unit handed over.
+    void drain();
+
+  private:
+    struct Job {
+        SubpictureOutput* output = nullptr;
+        SubpictureUnit unit;
+        PgsConversion conversion;
+        bool done = false;  // converted
+    };
+    static constexpr std::uint64_t kInHand = 16;
+
+    void run();
+    // Gives back the oldest unit, converting it here when the converter has not begun it;
+    // without `wait` only when it is converted already.
+    bool giveBackOldest(bool wait);
+
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    // Units handed over, begun (in turn, by either thread) and given back so far; `jobs_`
+    // holds those not given back.
+    std::deque<std::unique_ptr<Job>> jobs_;
+    std::uint64_t handed_ = 0, claimed_ = 0, givenBack_ = 0;
+    bool stop_ = false;
+    std::vector<std::unique_ptr<Job>> spare_;  // the handing thread's, their room kept
+    std::thread thread_;
+};
+
+// One subpicture stream in HD-DVD SUP or PGS form, written into `file`. PGS units go through
+// `converter` when there is one.
 class SubpictureOutput final : public PayloadOutput {
   public:
     SubpictureOutput(SubpictureForm form, OutputFile& file, std::string streamName,
-                     SubpictureOrigin& origin, SubpictureAssembler::LogSink log);
+                     SubpictureOrigin& origin, SubpictureAssembler::LogSink log,
+                     SubpictureAssembler::LogSink assemblerLog, PgsConverter* converter);
     void write(std::span<const std::uint8_t> chunk, const PacketInfo& packet) override;
+    void settle() override;
     // The end of the stream: drops (and logs) an incomplete last unit, writes the clearing
     // display set that the last unit still owes.
     void finish();
+    // Writes a PGS unit with its conversion.
+    void write(const SubpictureUnit& unit, const PgsConversion& conversion);
 
   private:
     void take(SubpictureUnit&& unit);
@@ -60,6 +119,7 @@ class SubpictureOutput final : public PayloadOutput {
     std::string streamName_;
     SubpictureOrigin& origin_;
     SubpictureAssembler::LogSink log_;
+    PgsConverter* converter_;
     std::optional<HdSupWriter> hdSup_;
     std::optional<PgsWriter> pgs_;  // made at the first unit when the origin is known only then
     SubpictureAssembler assembler_;
@@ -78,13 +138,31 @@ class SubpictureOutputs {
 
     // Routes subpicture slot n, written into `file`, through an output of its own.
     void add(int n, OutputFile& file, std::string streamName, StreamRouting& routing);
+    // Writes every unit taken so far.
+    void drain();
+    // `sink` for the job's other lines: each waits for the units taken before it.
+    ReportSink& orderedSink(ReportSink& sink);
     void finish();
 
   private:
+    class OrderedSink final : public ReportSink {
+      public:
+        OrderedSink(SubpictureOutputs& outputs, ReportSink& sink)
+            : outputs_(outputs), sink_(sink) {}
+        void log(std::string_view text) override;
+        void slog(std::string_view text, std::uint8_t panel) override;
+
+      private:
+        SubpictureOutputs& outputs_;
+        ReportSink& sink_;
+    };
+
     SubpictureForm form_;
     SubpictureAssembler::LogSink log_;
     SubpictureOrigin origin_;
     std::vector<std::unique_ptr<SubpictureOutput>> outputs_;
+    std::unique_ptr<PgsConverter> converter_;  // while PGS units are written
+    std::optional<OrderedSink> orderedSink_;
     bool finished_ = false;
 };
 

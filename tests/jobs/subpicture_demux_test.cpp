@@ -4,12 +4,13 @@
 // an incomplete unit at the end. The HD-DVD SUP file is checked byte for byte; the PGS file
 // by ffprobe (its times against the video) and by mkvmerge.
 
+#include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "jobs/job_fixture.h"
-#include "support/shell_output.h"
 #include "subpicture_encoder.h"
+#include "support/shell_output.h"
 
 namespace tarnwell::testing {
 namespace {
@@ -135,6 +136,53 @@ TEST_F(SubpictureDemuxTest, PgsIsTimedFromVideoZeroAndMuxedAsPgsTrack) {
     shellOutput("mkvmerge -q -o '" + out("t.mkv") + "' '" + sup + "'");
     const auto info = nlohmann::json::parse(shellOutput("mkvmerge -J '" + out("t.mkv") + "'"));
     EXPECT_EQ(info["tracks"][0]["properties"]["codec_id"], "S_HDMV/PGS");
+}
+
+// PGS units are converted on a second thread: their lines still come in stream order with
+// the assembler's own, whichever unit was converted when.
+TEST_F(JobFixture, PgsSkippedUnitsAreLoggedInStreamOrder) {
+    const fixture::SubpictureSpec good = spec(true, false, 0, 0);
+    // Its odd field starts at its last byte, too short for any line.
+    Bytes damaged = fixture::encodeSubpictureUnit(good);
+    const Bytes fields = {0x86, 0, 0, 0, 10};  // the field command, the even field at byte 10
+    const auto odd = std::search(damaged.begin(), damaged.end(), fields.begin(), fields.end()) + 5;
+    ASSERT_LT(odd, damaged.end());
+    const std::size_t last = damaged.size() - 1;
+    odd[0] = std::uint8_t(last >> 24), odd[1] = std::uint8_t(last >> 16);
+    odd[2] = std::uint8_t(last >> 8), odd[3] = std::uint8_t(last);
+    Bytes lastTwo = fixture::encodeSubpictureUnit(good);
+    lastTwo.insert(lastTwo.end(), damaged.begin(), damaged.begin() + 30);
+    const std::pair<Bytes, std::int64_t> packets[] = {{fixture::encodeSubpictureUnit(good), -1},
+                                                      {damaged, at(1)},
+                                                      {{0, 0, 0, 0, 0, 5, 7}, at(2)},
+                                                      {damaged, at(3)},
+                                                      {lastTwo, at(4)}};
+    fixture::PackWriter evo;
+    evo.navPack(1, 1);
+    for (const auto& [bytes, pts] : packets) {
+        evo.write(fixture::StreamRef::vc1(0), fixture::vc1Frames(1, 500, 3), at(0));
+        evo.write(fixture::StreamRef::sub(0), bytes,
+                  pts < 0 ? std::nullopt : std::optional<std::uint64_t>(pts));
+    }
+    writeFile(disc("FEATURE_1.EVO"), evo.take());
+    choose("FEATURE_1.EVO");
+    ASSERT_EQ(read(), "");
+    host.subpictures = SubpictureForm::Pgs;
+    const std::size_t from = sink.lines.size();
+    ASSERT_EQ(demuxJob(), "");
+    std::vector<std::string> lines;
+    for (const auto& line : linesFrom(from))
+        if (line.starts_with("Subpicture.00:")) lines.push_back(line);
+    const auto skipped = [](const std::string& pts, const char* reason) {
+        return "Subpicture.00: subpicture unit at PTS " + pts + " skipped (" + reason + ")";
+    };
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{skipped("none", "no time stamp"),
+                                        skipped(std::to_string(at(1)), "runs outside the unit"),
+                                        skipped(std::to_string(at(2)), "bad unit size"),
+                                        skipped(std::to_string(at(3)), "runs outside the unit"),
+                                        "Subpicture.00: incomplete subpicture unit at PTS " +
+                                            std::to_string(at(4)) + " dropped"}));
 }
 
 }  // namespace
