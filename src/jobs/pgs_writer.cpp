@@ -26,22 +26,32 @@ std::int64_t ticksSince(std::int64_t origin, std::int64_t pts) {
     return d >= kPtsModulus / 2 ? d - kPtsModulus : d;
 }
 
+// One PGS run of 1..0x3FFF pixels, in the shortest of the 1- to 4-byte forms, as a
+// little-endian word in bits 0..31 and its size in bits 32..34.
+constexpr std::uint64_t pgsRunCode(std::uint32_t colour, std::uint32_t n) {
+    if (colour != 0 && n <= 2) return (n == 2 ? colour * 0x0101 : colour) | std::uint64_t{n} << 32;
+    const std::uint32_t flags = (colour != 0 ? 0x80 : 0) | (n >= 64 ? 0x40 | n >> 8 : n);
+    const std::uint32_t word =
+        flags << 8 | (n >= 64 ? (n & 0xFF) << 16 | colour << 24 : colour << 16);
+    const std::uint32_t size = 2 + (n >= 64 ? 1 : 0) + (colour != 0 ? 1 : 0);
+    return word | std::uint64_t{size} << 32;
+}
+
+// Writes the run `code` at `at`, which has room for 4 bytes; returns its end.
+std::uint8_t* putRunCode(std::uint8_t* at, std::uint64_t code) {
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(code >> 8),
+        static_cast<std::uint8_t>(code >> 16), static_cast<std::uint8_t>(code >> 24)};
+    std::memcpy(at, bytes, 4);
+    return at + (code >> 32 & 7);
+}
+
 void putRun(std::vector<std::uint8_t>& out, std::uint8_t colour, std::size_t length) {
     while (length > 0) {
         const std::size_t n = std::min<std::size_t>(length, 0x3FFF);
-        if (colour != 0 && n <= 2) {
-            out.insert(out.end(), n, colour);
-        } else {
-            out.push_back(0);
-            const std::uint8_t flags = (colour != 0 ? 0x80 : 0) | (n >= 64 ? 0x40 : 0);
-            if (n >= 64) {
-                out.push_back(static_cast<std::uint8_t>(flags | n >> 8));
-                out.push_back(static_cast<std::uint8_t>(n));
-            } else {
-                out.push_back(static_cast<std::uint8_t>(flags | n));
-            }
-            if (colour != 0) out.push_back(colour);
-        }
+        std::uint8_t bytes[4];
+        out.insert(out.end(), bytes,
+                   putRunCode(bytes, pgsRunCode(colour, static_cast<std::uint32_t>(n))));
         length -= n;
     }
 }
@@ -83,25 +93,6 @@ std::vector<std::uint8_t> pgsRunLength(const SubpictureImage& image) {
 
 namespace {
 
-// One PGS run of at most 0x3FFF pixels at `at`, which has room for 4 bytes; returns its end.
-std::uint8_t* putShortRun(std::uint8_t* at, std::uint8_t colour, std::uint32_t n) {
-    if (colour != 0 && n <= 2) {
-        at[0] = colour;
-        if (n == 2) at[1] = colour;
-        return at + n;
-    }
-    *at++ = 0;
-    const std::uint8_t flags = (colour != 0 ? 0x80 : 0) | (n >= 64 ? 0x40 : 0);
-    if (n >= 64) {
-        *at++ = static_cast<std::uint8_t>(flags | n >> 8);
-        *at++ = static_cast<std::uint8_t>(n);
-    } else {
-        *at++ = static_cast<std::uint8_t>(flags | n);
-    }
-    if (colour != 0) *at++ = colour;
-    return at;
-}
-
 // ---- HD form, fused -----------------------------------------------------------------------
 //
 // The HD form's run codes (see SubpictureFieldReader::hdRun) are read straight from the unit
@@ -110,25 +101,6 @@ std::uint8_t* putShortRun(std::uint8_t* at, std::uint8_t colour, std::uint32_t n
 // each code is read with the same check as the field reader makes.
 
 constexpr std::uint32_t kToLineEnd = 0xFFFF;  // longer than any line
-
-// One PGS run of 1..0x3FFF pixels (the bytes putShortRun writes) as a little-endian word in
-// bits 0..31 and its size in bits 32..34.
-constexpr std::uint64_t pgsRunCode(std::uint32_t colour, std::uint32_t n) {
-    if (colour != 0 && n <= 2) return (n == 2 ? colour * 0x0101 : colour) | std::uint64_t{n} << 32;
-    const std::uint32_t flags = (colour != 0 ? 0x80 : 0) | (n >= 64 ? 0x40 | n >> 8 : n);
-    const std::uint32_t word =
-        flags << 8 | (n >= 64 ? (n & 0xFF) << 16 | colour << 24 : colour << 16);
-    const std::uint32_t size = 2 + (n >= 64 ? 1 : 0) + (colour != 0 ? 1 : 0);
-    return word | std::uint64_t{size} << 32;
-}
-
-std::uint8_t* putRunCode(std::uint8_t* at, std::uint64_t code) {
-    const std::uint8_t bytes[4] = {
-        static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(code >> 8),
-        static_cast<std::uint8_t>(code >> 16), static_cast<std::uint8_t>(code >> 24)};
-    std::memcpy(at, bytes, 4);
-    return at + (code >> 32 & 7);
-}
 
 // A run code whose colour takes 2 bits fits 12 bits. Per 12-bit prefix: the PGS run of the
 // code (bits 0..34, as pgsRunCode), its colour (bits 35..36), length (bits 37..44; 0: the rest
@@ -310,10 +282,10 @@ bool readerRunLength(std::span<const std::uint8_t> unit, const SubpictureImage& 
                 pending.length += runs[i].length;
                 continue;
             }
-            at = putShortRun(at, pending.colour, pending.length);
+            at = putRunCode(at, pgsRunCode(pending.colour, pending.length));
             pending = runs[i];
         }
-        at = putShortRun(at, pending.colour, pending.length);
+        at = putRunCode(at, pgsRunCode(pending.colour, pending.length));
         *at++ = 0;
         *at++ = 0;
         out.resize(static_cast<std::size_t>(at - out.data()));

@@ -57,7 +57,7 @@ void PgsConverter::run() {
     lowerPriority();
     std::unique_lock lock(mutex_);
     for (;;) {
-        work_.wait(lock, [this] { return stop_ || claimed_ < handed_; });
+        work_.wait(lock, [this] { return stop_ || claimed_ < givenBack_ + jobs_.size(); });
         if (stop_) return;
         // A job leaves the queue only once it is done, so this one stays where it is.
         Job& job = *jobs_[claimed_++ - givenBack_];
@@ -82,16 +82,15 @@ void PgsConverter::convert(SubpictureOutput& output, SubpictureUnit&& unit) {
     {
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(job));
-        ++handed_;
     }
     work_.notify_one();
-    while (givenBack_ < handed_ && giveBackOldest(false)) {
+    while (!jobs_.empty() && giveBackOldest(false)) {
     }
-    while (handed_ - givenBack_ > kInHand) giveBackOldest(true);
+    while (jobs_.size() > kInHand) giveBackOldest(true);
 }
 
 void PgsConverter::drain() {
-    while (givenBack_ < handed_) giveBackOldest(true);
+    while (!jobs_.empty()) giveBackOldest(true);
 }
 
 bool PgsConverter::giveBackOldest(bool wait) {

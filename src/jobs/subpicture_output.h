@@ -78,7 +78,7 @@ class PgsConverter {
         PgsConversion conversion;
         bool done = false;  // converted
     };
-    static constexpr std::uint64_t kInHand = 16;
+    static constexpr std::size_t kInHand = 16;
 
     void run();
     // Gives back the oldest unit, converting it here when the converter has not begun it;
@@ -87,10 +87,10 @@ class PgsConverter {
 
     std::mutex mutex_;
     std::condition_variable work_, done_;
-    // Units handed over, begun (in turn, by either thread) and given back so far; `jobs_`
-    // holds those not given back.
+    // The units handed over and not given back yet (changed by the handing thread only, under
+    // the lock); how many units were begun (in turn, by either thread) and given back so far.
     std::deque<std::unique_ptr<Job>> jobs_;
-    std::uint64_t handed_ = 0, claimed_ = 0, givenBack_ = 0;
+    std::uint64_t claimed_ = 0, givenBack_ = 0;
     bool stop_ = false;
     std::vector<std::unique_ptr<Job>> spare_;  // the handing thread's, their room kept
     std::thread thread_;
