@@ -30,57 +30,131 @@ std::string ptsText(std::int64_t pts) {
 SubpictureAssembler::SubpictureAssembler(std::string streamName, UnitSink onUnit, LogSink log)
     : streamName_(std::move(streamName)), onUnit_(std::move(onUnit)), log_(std::move(log)) {}
 
-void SubpictureAssembler::skipToNextPacket(std::string_view reason) {
-    log_(skippedUnitLine(streamName_, unitPts_, reason));
+void SubpictureAssembler::clearUnit() {
     unit_.clear();
+    marks_.clear();
     unitSize_ = 0;
-    skipping_ = true;
+}
+
+void SubpictureAssembler::ptsPacket(std::int64_t pts) {
+    lastPts_ = pts;
+    skipping_ = false;
+    if (!unit_.empty()) marks_.push_back({unit_.size(), pts});
 }
 
 void SubpictureAssembler::feed(std::span<const std::uint8_t> chunk, bool packetStarts,
                                std::int64_t pts) {
-    if (packetStarts) {
-        if (pts >= 0) lastPts_ = pts;
-        skipping_ = false;
+    if (packetStarts && pts >= 0) ptsPacket(pts);
+    while (!chunk.empty()) {
+        const auto [used, taken] = take(chunk);
+        chunk = chunk.subspan(used);
+        if (taken == Taken::Refused) refuse({}, {}, {});
+        replay();
     }
-    while (!chunk.empty() && !skipping_) {
+}
+
+std::pair<std::size_t, SubpictureAssembler::Taken> SubpictureAssembler::take(
+    std::span<const std::uint8_t> bytes) {
+    if (skipping_) return {bytes.size(), Taken::Partly};
+    std::size_t used = 0;
+    while (used < bytes.size()) {
         if (unit_.empty()) unitPts_ = lastPts_;
         // First the size field, then the rest of the unit.
-        std::size_t wanted = unitSize_;
-        if (wanted == 0)
-            wanted = unit_.size() >= 2 && unit_[0] == 0 && unit_[1] == 0 ? kHdSizeFieldEnd : 2;
-        const std::size_t take = std::min(wanted - unit_.size(), chunk.size());
-        unit_.insert(unit_.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(take));
-        chunk = chunk.subspan(take);
+        const bool hd = unit_.size() >= 2 && unit_[0] == 0 && unit_[1] == 0;
+        const std::size_t wanted = unitSize_ != 0 ? unitSize_ : hd ? kHdSizeFieldEnd : 2;
+        const std::size_t n = std::min(wanted - unit_.size(), bytes.size() - used);
+        unit_.insert(unit_.end(), bytes.begin() + static_cast<std::ptrdiff_t>(used),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(used + n));
+        used += n;
         if (unit_.size() < wanted) break;
         if (unitSize_ == 0) {
-            const bool hd = unit_[0] == 0 && unit_[1] == 0;
-            if (hd && unit_.size() < kHdSizeFieldEnd) continue;
+            // Two bytes read: a DVD-form size, or the zero word that starts the HD form.
+            if (unit_.size() == 2 && unit_[0] == 0 && unit_[1] == 0) continue;
             const std::size_t size = hd ? be32(unit_, 2) : be16(unit_, 0);
-            if (size == 0) {
-                skipToNextPacket("zero size");
-            } else if (size < (hd ? kHdHeaderSize : kDvdHeaderSize) ||
-                       size > kMaxSubpictureUnitSize) {
-                skipToNextPacket("bad unit size");
-            } else {
-                unitSize_ = size;
-                unit_.reserve(size);
+            if (size == 0 || size < (hd ? kHdHeaderSize : kDvdHeaderSize) ||
+                size > kMaxSubpictureUnitSize) {
+                reason_ = size == 0 ? "zero size" : "bad unit size";
+                return {used, Taken::Refused};
             }
+            unitSize_ = size;
+            unit_.reserve(size);
             continue;
         }
-        const UnitForm form = unit_[0] == 0 && unit_[1] == 0 ? UnitForm::Hd : UnitForm::Dvd;
-        SubpictureUnit done{std::move(unit_), unitPts_, form};
+        SubpictureDecode decoded = decodeSubpictureUnit(unit_, BitmapWork::None);
+        if (!decoded.image) {
+            reason_ = decoded.error;
+            return {used, Taken::Refused};
+        }
+        SubpictureUnit done{std::move(unit_), unitPts_, decoded.image->form,
+                            std::move(decoded.image)};
         unit_ = {};
-        unitSize_ = 0;
+        clearUnit();
         onUnit_(std::move(done));
+        return {used, Taken::Whole};
     }
+    return {used, Taken::Partly};
+}
+
+void SubpictureAssembler::refuse(std::string_view reason, std::span<const std::uint8_t> rest,
+                                 std::span<const Mark> restMarks) {
+    if (!quiet_) log_(skippedUnitLine(streamName_, unitPts_, reason.empty() ? reason_ : reason));
+    if (marks_.empty()) {
+        clearUnit();
+        // What follows up to the next packet with a PTS belongs to the dropped unit.
+        skipping_ = true;
+        return;
+    }
+    // The bytes from the first packet with a PTS inside the unit on are assembled again.
+    const std::size_t from = marks_.front().offset;
+    std::vector<std::uint8_t> again(unit_.begin() + static_cast<std::ptrdiff_t>(from), unit_.end());
+    std::vector<Mark> againMarks;
+    for (const Mark& mark : marks_) againMarks.push_back({mark.offset - from, mark.pts});
+    for (const Mark& mark : restMarks) againMarks.push_back({mark.offset + again.size(), mark.pts});
+    again.insert(again.end(), rest.begin(), rest.end());
+    clearUnit();
+    replay_ = std::move(again);
+    replayMarks_ = std::move(againMarks);
+}
+
+// Assembles the bytes of a dropped unit again, packet by packet as they came; a unit refused
+// on the way hands on what is still to come.
+void SubpictureAssembler::replay() {
+    std::size_t at = 0, mark = 0;
+    while (!replay_.empty()) {
+        for (; mark < replayMarks_.size() && replayMarks_[mark].offset <= at; ++mark)
+            ptsPacket(replayMarks_[mark].pts);
+        if (at == replay_.size()) break;
+        const std::size_t until =
+            mark < replayMarks_.size() ? replayMarks_[mark].offset : replay_.size();
+        const auto [used, taken] = take(std::span(replay_).subspan(at, until - at));
+        at += used;
+        if (taken != Taken::Refused) continue;
+        // The rest of these bytes follows the refused unit's own.
+        const std::vector<std::uint8_t> rest(replay_.begin() + static_cast<std::ptrdiff_t>(at),
+                                             replay_.end());
+        std::vector<Mark> restMarks;
+        for (std::size_t k = mark; k < replayMarks_.size(); ++k)
+            restMarks.push_back({replayMarks_[k].offset - at, replayMarks_[k].pts});
+        replay_.clear();
+        replayMarks_.clear();
+        refuse({}, rest, restMarks);
+        at = 0, mark = 0;
+    }
+    replay_.clear();
+    replayMarks_.clear();
 }
 
 void SubpictureAssembler::finish() {
     if (!unit_.empty())
         log_(streamName_ + ": incomplete subpicture unit at PTS " + ptsText(unitPts_) + " dropped");
-    unit_.clear();
-    unitSize_ = 0;
+    // Whole units may still stand behind a size too large; the rest is not logged again.
+    quiet_ = true;
+    while (!unit_.empty()) {
+        refuse("incomplete", {}, {});
+        replay();
+    }
+    quiet_ = false;
+    clearUnit();
 }
 
 // ---- Decoder ----------------------------------------------------------------------------

@@ -9,9 +9,10 @@
 // size and a 2-byte offset, and its commands pick 4 colours and 4 contrasts. Both forms keep
 // the bitmap as run-length coded lines, even and odd field apart.
 //
-// Bad units never raise: the assembler reports a unit whose size field cannot be right and
-// resumes at the next packet; the decoder returns a reason instead of an image. The decoder
-// reads only inside the unit and its work is bounded by the unit's size and the screen.
+// Bad units never raise: the assembler drops a unit whose size field or layout cannot be right
+// with one log line and resumes at the next packet that carries a PTS; the decoder returns a
+// reason instead of an image. The decoder reads only inside the unit and its work is bounded
+// by the unit's size and the screen.
 
 #include <array>
 #include <cstddef>
@@ -26,51 +27,6 @@
 namespace tarnwell {
 
 enum class UnitForm : std::uint8_t { Hd, Dvd };
-
-// One whole unit as it stood in the stream, tagged with the PTS of the packet in which its
-// first byte came, or the last PTS seen on the stream before that (-1: none seen yet).
-struct SubpictureUnit {
-    std::vector<std::uint8_t> bytes;
-    std::int64_t pts = -1;
-    UnitForm form = UnitForm::Hd;
-};
-
-inline constexpr int kSubpictureScreenWidth = 1920;
-inline constexpr int kSubpictureScreenHeight = 1080;
-// Display control sequence delays count in units of this many 90 kHz ticks.
-inline constexpr std::int64_t kSubpictureDelayTicks = 1024;
-// Larger size fields are taken as damage: no unit of a 1920x1080 screen needs this much.
-inline constexpr std::size_t kMaxSubpictureUnitSize = 8 * 1024 * 1024;
-
-// Cuts the payload of one subpicture stream into units. The chunks of all packets of the
-// stream are fed in stream order, across files; a unit may start inside the packet in which
-// the previous one ended, and may span any number of packets and calls.
-class SubpictureAssembler {
-  public:
-    using UnitSink = std::function<void(SubpictureUnit&&)>;
-    using LogSink = std::function<void(std::string_view)>;
-
-    // `streamName` names the stream in the log lines (e.g. the stream's caption).
-    SubpictureAssembler(std::string streamName, UnitSink onUnit, LogSink log);
-
-    // `packetStarts`: the chunk is the first of its packet's payload; `pts`: that packet's
-    // 33-bit PTS, or -1 when its header carries none.
-    void feed(std::span<const std::uint8_t> chunk, bool packetStarts, std::int64_t pts);
-    // The end of the stream: an incomplete last unit is dropped and logged.
-    void finish();
-
-  private:
-    void skipToNextPacket(std::string_view reason);
-
-    std::string streamName_;
-    UnitSink onUnit_;
-    LogSink log_;
-    std::vector<std::uint8_t> unit_;
-    std::size_t unitSize_ = 0;  // 0 while the size field is not complete
-    std::int64_t unitPts_ = -1;
-    std::int64_t lastPts_ = -1;
-    bool skipping_ = false;
-};
 
 struct YCrCb {
     std::uint8_t y = 16, cr = 128, cb = 128;
@@ -93,6 +49,83 @@ struct SubpictureImage {
     std::vector<std::uint8_t> pixels;       // width*height values, line by line (when drawn)
     // Where the run-length code of the even and the odd field starts in the unit.
     std::array<std::size_t, 2> fieldOffsets{};
+};
+
+// One whole unit as it stood in the stream, tagged with the PTS of the packet in which its
+// first byte came, or the last PTS seen on the stream before that (-1: none seen yet).
+struct SubpictureUnit {
+    std::vector<std::uint8_t> bytes;
+    std::int64_t pts = -1;
+    UnitForm form = UnitForm::Hd;
+    // The unit's layout as the assembler's check decoded it (without its bitmap), so that a
+    // writer need not decode it again.
+    std::optional<SubpictureImage> layout;
+};
+
+inline constexpr int kSubpictureScreenWidth = 1920;
+inline constexpr int kSubpictureScreenHeight = 1080;
+// Display control sequence delays count in units of this many 90 kHz ticks.
+inline constexpr std::int64_t kSubpictureDelayTicks = 1024;
+// Larger size fields are taken as damage: no unit of a 1920x1080 screen needs this much.
+inline constexpr std::size_t kMaxSubpictureUnitSize = 8 * 1024 * 1024;
+
+// Cuts the payload of one subpicture stream into units. The chunks of all packets of the
+// stream are fed in stream order, across files; a unit may start inside the packet in which
+// the previous one ended, and may span any number of packets and calls.
+//
+// A unit whose size field is refused, or whose display control sequences and bitmap offsets
+// the decoder finds outside it once it is whole, is dropped with one log line, and assembly
+// starts again at the first packet with a PTS after the unit's start: when such packets began
+// inside the dropped unit (its size was too large and took in the units after it), its bytes
+// from there are assembled again, so damage costs the damaged unit and at most the one it
+// overlaps. The same holds for an incomplete last unit; what is assembled again from it and
+// does not make a whole unit is not logged a second time.
+class SubpictureAssembler {
+  public:
+    using UnitSink = std::function<void(SubpictureUnit&&)>;
+    using LogSink = std::function<void(std::string_view)>;
+
+    // `streamName` names the stream in the log lines (e.g. the stream's caption).
+    SubpictureAssembler(std::string streamName, UnitSink onUnit, LogSink log);
+
+    // `packetStarts`: the chunk is the first of its packet's payload; `pts`: that packet's
+    // 33-bit PTS, or -1 when its header carries none.
+    void feed(std::span<const std::uint8_t> chunk, bool packetStarts, std::int64_t pts);
+    // The end of the stream: an incomplete last unit is dropped and logged.
+    void finish();
+
+  private:
+    // Where a packet with a PTS started inside the unit being assembled.
+    struct Mark {
+        std::size_t offset;
+        std::int64_t pts;
+    };
+    enum class Taken : std::uint8_t { Partly, Whole, Refused };
+
+    void ptsPacket(std::int64_t pts);
+    // Takes bytes into the unit until it is whole or refused, or the bytes run out; returns
+    // how many it took and what became of the unit.
+    std::pair<std::size_t, Taken> take(std::span<const std::uint8_t> bytes);
+    // Drops the unit; its bytes from its first inner PTS packet on, followed by what is still
+    // to be assembled again, become the bytes to assemble again.
+    void refuse(std::string_view reason, std::span<const std::uint8_t> stillToReplay,
+                std::span<const Mark> stillToReplayMarks);
+    void replay();
+    void clearUnit();
+
+    std::string streamName_;
+    UnitSink onUnit_;
+    LogSink log_;
+    std::vector<std::uint8_t> unit_;
+    std::vector<Mark> marks_;
+    std::size_t unitSize_ = 0;  // 0 while the size field is not complete
+    std::int64_t unitPts_ = -1;
+    std::int64_t lastPts_ = -1;
+    bool skipping_ = false;  // until the next packet with a PTS
+    bool quiet_ = false;     // refusals are not logged (what an incomplete last unit held)
+    std::string_view reason_;  // why `take` refused the unit
+    std::vector<std::uint8_t> replay_;
+    std::vector<Mark> replayMarks_;  // offsets into replay_
 };
 
 // How much of the bitmap the decoder does: draw it into `pixels`, only check that its runs

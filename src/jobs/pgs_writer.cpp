@@ -408,7 +408,10 @@ void PgsConversion::convert(const SubpictureUnit& unit) {
     decoded = {};
     runsFit = false;
     if (unit.pts < 0) return;
-    decoded = decodeSubpictureUnit(unit.bytes, BitmapWork::None);
+    if (unit.layout)
+        decoded = {unit.layout, {}};
+    else
+        decoded = decodeSubpictureUnit(unit.bytes, BitmapWork::None);
     if (decoded.image) runsFit = pgsRunLength(unit.bytes, *decoded.image, code);
 }
 
@@ -439,6 +442,12 @@ void PgsWriter::write(const SubpictureUnit& unit, const PgsConversion& conversio
         return;
     }
     const auto shown = static_cast<std::uint32_t>(start);
+    // Time never goes back in the file: the clear of the unit before would come before its
+    // showing.
+    if (clearOwed_ && shown < shownAt_) {
+        log_(skippedUnitLine(streamName_, unit.pts, "starts before the unit before it"));
+        return;
+    }
     if (clearOwed_) clearSet(clearTime_ ? std::min(*clearTime_, shown) : shown);
     showSet(shown, *image, conversion.code);
     shownAt_ = shown;

@@ -5,7 +5,9 @@
 // it. Times count in 90 kHz ticks from a given origin (the first PTS of video stream 0),
 // 33-bit wrap-aware. A unit without a stop command is cleared when the next unit shows, or
 // kDefaultShowTicks after its start when it is the last; a clear that would come after the
-// next unit's start comes at that start. Units before the origin are skipped and logged.
+// next unit's start comes at that start. Units before the origin, and units that start before
+// the unit shown before them (damage moved their time stamp), are skipped and logged, so the
+// times in the file never go back.
 
 #include <cstdint>
 #include <initializer_list>

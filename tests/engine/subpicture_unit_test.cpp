@@ -118,7 +118,7 @@ TEST(SubpictureUnit, EachKindOfDamageSkipsTheUnitWithItsReason) {
     };
     for (const auto& [reason, unit] : cases) {
         std::vector<std::string> lines;
-        EXPECT_FALSE(decodeForOutput({unit, 123456, UnitForm::Hd}, "Subpicture.03",
+        EXPECT_FALSE(decodeForOutput({unit, 123456, UnitForm::Hd, {}}, "Subpicture.03",
                                      [&](std::string_view l) { lines.emplace_back(l); }));
         EXPECT_EQ(lines, std::vector<std::string>{"Subpicture.03: subpicture unit at PTS 123456 "
                                                   "skipped (" +
@@ -126,13 +126,15 @@ TEST(SubpictureUnit, EachKindOfDamageSkipsTheUnitWithItsReason) {
     }
 }
 
-TEST(SubpictureUnit, ABadSizeFieldLosesOnlyTheRestOfItsPacket) {
+TEST(SubpictureUnit, ABadSizeFieldLosesWhatComesUpToTheNextPacketWithATimeStamp) {
     Collected out;
+    const Bytes unit = fixture::encodeSubpictureUnit(spec(false, false, 4, 5));
     out.assembler.feed(Bytes{0, 0, 0, 0, 0, 0, 1, 2, 3}, true, 900);  // zero size
     out.assembler.feed(Bytes{0, 2, 9, 9}, false, 900);                // same packet: lost
-    out.assembler.feed(fixture::encodeSubpictureUnit(spec(false, false, 4, 5)), true, -1);
+    out.assembler.feed(unit, true, -1);  // a packet without a time stamp: still the damage
+    out.assembler.feed(unit, true, 1800);
     ASSERT_EQ(out.units.size(), 1u);
-    EXPECT_EQ(out.units[0].pts, 900);
+    EXPECT_EQ(out.units[0].pts, 1800);
     EXPECT_EQ(out.lines, std::vector<std::string>{
                              "Subpicture.00: subpicture unit at PTS 900 skipped (zero size)"});
 }

@@ -151,7 +151,7 @@ TEST(HdSupWriter, OneRecordPerUsableUnit) {
     for (const auto& [bytes, pts] :
          {std::pair{unit, std::int64_t{0x1A1B2C3D4}}, std::pair{broken, std::int64_t{7}},
           std::pair{unit, std::int64_t{90000}}})
-        writer.write({bytes, pts, UnitForm::Hd});
+        writer.write({bytes, pts, UnitForm::Hd, {}});
     out.close();
     Bytes expected{'S', 'P', 0xD4, 0xC3, 0xB2, 0xA1, 0, 0, 0, 0};
     fixture::append(expected, unit);
