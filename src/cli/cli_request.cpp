@@ -58,6 +58,7 @@ Exit status:
   0  every job ended normally (a cancelled job ends normally)
   1  a job ended on an error
   2  usage error
+  130  read --json was interrupted: no document was written
 )";
 
 std::optional<Subcommand> subcommandNamed(const std::string& name) {

@@ -80,6 +80,8 @@ class Session {
                 // An interrupted read writes no document: it would look like a whole one.
                 if (job([this] { return commands_.bCheckClick(); }) && request_.json)
                     writeReadJson();
+                else if (request_.json && status_ == kExitOk && interruptRequested())
+                    interrupted();
                 break;
             case Subcommand::Demux:
             case Subcommand::Rebuild:
@@ -142,6 +144,13 @@ class Session {
         std::fprintf(err_, "%s\n", text.c_str());
         std::fflush(err_);
         status_ = kExitJobError;
+    }
+
+    void interrupted() {
+        sink_.finishProgress();
+        std::fputs("Interrupted: no JSON document written.\n", err_);
+        std::fflush(err_);
+        status_ = kExitInterrupted;
     }
 
     void writePlaylistViews() {

@@ -46,11 +46,14 @@ std::string readJsonText(const std::string& file, const ScanResult& scan,
         const auto codec = codecName(stream.kind, stream.code);
         Json delay = nullptr;
         if (stream.firstPts >= 0 && videoPts >= 0) delay = streamDelayMs(stream.firstPts, videoPts);
+        // A subpicture stream numbered 16 or more has no check box: no slot, no caption.
+        const bool selectable = stream.number < StreamSelection::slotCount(stream.kind);
         streams.push_back({
-            {"slot", slotName(stream.kind, stream.number)},
+            {"slot", selectable ? Json(slotName(stream.kind, stream.number)) : Json(nullptr)},
             {"code", stream.code},
             {"codec", codec.empty() ? Json(nullptr) : Json(codec)},
-            {"caption", selection.Caption(stream.kind, stream.number)},
+            {"caption",
+             selectable ? Json(selection.Caption(stream.kind, stream.number)) : Json(nullptr)},
             {"first_pts", ptsOrNull(stream.firstPts)},
             {"delay_ms", delay},
             {"packets", stream.packets},

@@ -19,7 +19,8 @@ std::string slotName(SlotKind kind, int n);
 std::string codecName(SlotKind kind, std::int32_t code);
 
 // The whole document, indented by two, ending in a newline. Bytes of `file` or of a caption
-// that are not UTF-8 come out as U+FFFD rather than failing the job.
+// that are not UTF-8 come out as U+FFFD rather than failing the job. A stream that no slot
+// holds (a subpicture stream numbered 16 or more) is listed with a null slot and caption.
 std::string readJsonText(const std::string& file, const ScanResult& scan,
                          const std::array<std::int32_t, kVideoOutputs>& frameCounts,
                          const StreamSelection& selection);
