@@ -42,7 +42,20 @@ void lowerPriority() {
 
 }  // namespace
 
-PgsConverter::PgsConverter() : thread_([this] { run(); }) {}
+PgsConverter::PgsConverter(Convert convert, bool secondThread)
+    : convert_(convert ? convert : [](PgsConversion& conversion, const SubpictureUnit& unit) {
+          conversion.convert(unit);
+      }) {
+    if (secondThread) thread_ = std::thread([this] { run(); });
+}
+
+void PgsConverter::convertJob(Job& job) {
+    try {
+        convert_(job.conversion, job.unit);
+    } catch (...) {
+        job.error = std::current_exception();
+    }
+}
 
 PgsConverter::~PgsConverter() {
     {
@@ -50,7 +63,7 @@ PgsConverter::~PgsConverter() {
         stop_ = true;
     }
     work_.notify_one();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 void PgsConverter::run() {
@@ -62,7 +75,7 @@ void PgsConverter::run() {
         // A job leaves the queue only once it is done, so this one stays where it is.
         Job& job = *jobs_[claimed_++ - givenBack_];
         lock.unlock();
-        job.conversion.convert(job.unit);
+        convertJob(job);
         lock.lock();
         job.done = true;
         done_.notify_one();
@@ -110,7 +123,7 @@ bool PgsConverter::giveBackOldest(bool wait) {
             }
         }
     }
-    if (convertHere) job->conversion.convert(job->unit);
+    if (convertHere) convertJob(*job);
     std::unique_ptr<Job> owned;
     {
         std::lock_guard lock(mutex_);
@@ -119,6 +132,7 @@ bool PgsConverter::giveBackOldest(bool wait) {
         ++givenBack_;
     }
     owned->done = false;
+    if (owned->error) std::rethrow_exception(std::exchange(owned->error, nullptr));
     owned->output->write(owned->unit, owned->conversion);
     spare_.push_back(std::move(owned));
     return true;

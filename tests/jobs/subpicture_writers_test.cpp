@@ -6,14 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 
 #include "engine/file_io.h"
 #include "evo_builder.h"
 #include "jobs/hd_sup_writer.h"
 #include "jobs/pgs_writer.h"
+#include "jobs/subpicture_output.h"
 #include "subpicture_encoder.h"
 #include "support/shell_output.h"
 #include "support/temp_dir.h"
@@ -159,6 +162,50 @@ TEST(HdSupWriter, OneRecordPerUsableUnit) {
     fixture::append(expected, unit);
     EXPECT_EQ(readFile(dir.file("s.sup")), expected);
     EXPECT_EQ(lines.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tarnwell::testing
+
+namespace tarnwell::testing {
+namespace {
+
+// A conversion that raises, on the second thread or on the handing one, raises on the handing
+// thread when its unit would be written; then nothing waits for ever (the converter ends).
+TEST(PgsConverter, AConversionThatRaisesReachesTheHandingThread) {
+    static std::thread::id handing;
+    static std::atomic<bool> failOnWorker, workerFailed;
+    const auto convert = [](PgsConversion& conversion, const SubpictureUnit& unit) {
+        const bool here = std::this_thread::get_id() == handing;
+        if (here != failOnWorker) {
+            workerFailed = !here;
+            throw std::runtime_error("no memory for the unit");
+        }
+        // The handing thread waits until the second thread has failed on a later unit.
+        while (here && !workerFailed) std::this_thread::yield();
+        conversion.convert(unit);
+    };
+    const Bytes unit = fixture::encodeSubpictureUnit(hdUnit(false, 4, 0, 40, 0));
+    for (const bool onWorker : {true, false}) {
+        SCOPED_TRACE(onWorker);
+        handing = std::this_thread::get_id(), failOnWorker = onWorker, workerFailed = false;
+        TempDir dir;
+        OutputFile file;
+        file.create(dir.file("s.sup"));
+        const auto log = [](std::string_view) {};
+        SubpictureOrigin origin(nullptr, log);
+        PgsConverter converter(convert, onWorker);
+        SubpictureOutput output(SubpictureForm::Pgs, file, "Subpicture.00", origin, log, log,
+                                &converter);
+        for (int k = 1; k <= 3; ++k) converter.convert(output, {unit, 90000 * k, UnitForm::Hd, {}});
+        try {
+            converter.drain();
+            ADD_FAILURE() << "no error";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "no memory for the unit");
+        }
+        file.close();
+    }
 }
 
 }  // namespace
