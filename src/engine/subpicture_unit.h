@@ -121,8 +121,8 @@ class SubpictureAssembler {
     std::size_t unitSize_ = 0;  // 0 while the size field is not complete
     std::int64_t unitPts_ = -1;
     std::int64_t lastPts_ = -1;
-    bool skipping_ = false;  // until the next packet with a PTS
-    bool quiet_ = false;     // refusals are not logged (what an incomplete last unit held)
+    bool skipping_ = false;    // until the next packet with a PTS
+    bool quiet_ = false;       // refusals are not logged (what an incomplete last unit held)
     std::string_view reason_;  // why `take` refused the unit
     std::vector<std::uint8_t> replay_;
     std::vector<Mark> replayMarks_;  // offsets into replay_

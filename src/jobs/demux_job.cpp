@@ -158,6 +158,12 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
                                                        playlist, job.input.EVObase))
                 job.sink.log("Creating " + name);
         }
+        // Subpicture streams 16..31 have a place in the table but no check box.
+        if (matroska || subpictureForm != SubpictureForm::Raw)
+            for (const auto& stream : scan.streams)
+                if (stream.number >= StreamSelection::slotCount(stream.kind))
+                    job.sink.log("Subpicture stream " + std::to_string(stream.number) +
+                                 " has no check box: it cannot be chosen and is not written.");
         job.sink.slog("Writing stream(s)", 0);
         HostRunControl run(job.host);
         EngineContext engine{state, sink, run, &routing};
@@ -167,6 +173,12 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
         if (matroska)
             for (auto& out : matroska->wavOutputs) out->writer().finish();
         files.close();
+    }
+    // One stream that no reader finds must not cost the whole Matroska file.
+    if (matroska) {
+        const auto usable = usableStreams(matroska->streams, job.selection, job.sink);
+        if (usable.size() != matroska->streams.size())
+            writeMatroskaFiles(start.outputBase, usable, playlist, job.input.EVObase);
     }
     reportDone(job.sink);
     reportFrameCounts(job.sink, state.FrameCount);

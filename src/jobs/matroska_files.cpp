@@ -1,8 +1,11 @@
 #include "jobs/matroska_files.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "engine/codec_table.h"
+#include "engine/stream_probe.h"
 #include "jobs/mkvmerge_options.h"
 #include "jobs/output_naming.h"
 #include "playlist/matroska_title.h"
@@ -25,6 +28,39 @@ std::string delayLine(int n, std::int64_t delayMs) {
     char number[8];
     std::snprintf(number, sizeof number, "%02d", n);
     return "Audio stream " + std::string(number) + " delay: " + std::to_string(delayMs) + " ms.";
+}
+
+std::vector<CreatedStream> usableStreams(const std::vector<CreatedStream>& streams,
+                                         const StreamSelection& selection, ReportSink& sink) {
+    std::vector<CreatedStream> usable;
+    std::vector<std::uint8_t> head(kStreamProbeBytes);
+    for (const auto& stream : streams) {
+        InputFile in;
+        in.open(stream.file);
+        const std::int64_t size = in.size();
+        std::size_t got = 0;
+        while (got < head.size()) {
+            const auto n = in.read(head.data() + got, static_cast<std::int64_t>(head.size() - got));
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        in.close();
+        const auto dot = stream.file.rfind('.');
+        const auto extension = dot == std::string::npos
+                                   ? std::string_view{}
+                                   : std::string_view(stream.file).substr(dot + 1);
+        const auto reason = unusableStreamReason(extension, std::span(head).first(got),
+                                                 static_cast<std::uint64_t>(size));
+        if (reason.empty()) {
+            usable.push_back(stream);
+            continue;
+        }
+        const bool remove = size == 0 && ::unlink(stream.file.c_str()) == 0;
+        sink.log(selection.Caption(stream.kind, stream.number) + ": " + std::string(reason) +
+                 (remove ? ", removed and left out" : ", left out") +
+                 " of the mkvmerge option file.");
+    }
+    return usable;
 }
 
 std::vector<std::string> writeMatroskaFiles(const std::string& base,

@@ -11,6 +11,7 @@
 #include "engine/output_routing.h"
 #include "engine/scan_result.h"
 #include "playlist/playlist_state.h"
+#include "selection/stream_selection.h"
 
 namespace tarnwell {
 
@@ -49,6 +50,12 @@ struct CreatedStream {
     std::string file;
     std::int64_t delayMs = 0;
 };
+
+// The streams whose files hold their stream in a form mkvmerge reads, in the given order. Each
+// other one is logged ("<caption>: <reason>, left out of the mkvmerge option file.") and, when
+// its file is empty, the file is removed.
+std::vector<CreatedStream> usableStreams(const std::vector<CreatedStream>& streams,
+                                         const StreamSelection& selection, ReportSink& sink);
 
 // The chapters file (when the playlist's title has chapters) and the option file, both
 // beside the stream files; returns their names in that order (the chapters one only when

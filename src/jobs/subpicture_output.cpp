@@ -188,6 +188,8 @@ void SubpictureOutput::write(const SubpictureUnit& unit, const PgsConversion& co
 
 void SubpictureOutput::finish() {
     assembler_.finish();
+    // The units that the end of the stream still gave out.
+    if (converter_) converter_->drain();
     if (pgs_) pgs_->finish();
 }
 
