@@ -90,8 +90,6 @@ class Session {
                 if (request_.xpl) {
                     input.chooseXpl(*request_.xpl, host_);
                     if (!job([this] { return commands_.bReadXPLClick(); })) break;
-                    if (request_.subcommand == Subcommand::Rebuild && unticks())
-                        warnRebuildKeepsAll();
                 }
                 untickSlots(request_, commands_.selection());
                 if (request_.subcommand == Subcommand::Demux)
@@ -123,20 +121,6 @@ class Session {
             fail(error.what());
         }
         return status_ == kExitOk && !interruptRequested();
-    }
-
-    bool unticks() const { return request_.only || !request_.drop.empty(); }
-
-    // The rebuild finds its streams in the stream table, which Read XPL has turned into the
-    // playlist's marks: unticking then drops nothing, as in the window. Say so rather than let
-    // the user believe the streams are gone.
-    void warnRebuildKeepsAll() {
-        sink_.finishProgress();
-        std::fputs(
-            "Note: after Read XPL the stream table holds the playlist's marks, so the rebuild "
-            "keeps every stream; leave out --xpl to drop streams.\n",
-            err_);
-        std::fflush(err_);
     }
 
     void fail(const std::string& text) {

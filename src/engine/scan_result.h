@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/slot_limits.h"
+#include "engine/stream_table.h"
 
 namespace tarnwell {
 
@@ -34,6 +35,18 @@ struct ScanResult {
         for (const auto& stream : streams)
             if (stream.kind == kind && stream.number == number) return &stream;
         return nullptr;
+    }
+
+    // The stream table the run left: each stream's code at its number.
+    StreamTable table() const {
+        StreamTable codes;
+        for (const auto& stream : streams) {
+            const auto n = static_cast<std::size_t>(stream.number);
+            if (stream.kind == SlotKind::Video) codes.VideoIds.at(n) = stream.code;
+            if (stream.kind == SlotKind::Audio) codes.AudioIds.at(n) = stream.code;
+            if (stream.kind == SlotKind::Subpicture) codes.SubIds.at(n) = stream.code;
+        }
+        return codes;
     }
 };
 

@@ -38,6 +38,7 @@ bool Commands::bCheckClick() {
     return runJob([this] {
         auto job = context();
         lastScan_ = {};
+        tableHoldsMarks_ = false;
         lastScan_ = tarnwell::bCheckClick(job);
     });
 }
@@ -45,6 +46,7 @@ bool Commands::bCheckClick() {
 bool Commands::bDemuxClick() {
     return runJob([this] {
         auto job = context();
+        tableHoldsMarks_ = false;
         tarnwell::bDemuxClick(job, &playlist_);
     });
 }
@@ -52,6 +54,7 @@ bool Commands::bDemuxClick() {
 bool Commands::bReadXPLClick() {
     return runJob([this] {
         auto job = context();
+        tableHoldsMarks_ = true;
         tarnwell::bReadXPLClick(job, playlist_);
     });
 }
@@ -59,7 +62,8 @@ bool Commands::bReadXPLClick() {
 bool Commands::bRebuildClick() {
     return runJob([this] {
         auto job = context();
-        tarnwell::bRebuildClick(job);
+        // Read XPL leaves the playlist's marks in the table: the codes are those of the scan.
+        tarnwell::bRebuildClick(job, tableHoldsMarks_ ? lastScan_.table() : state_->streamTable);
     });
 }
 

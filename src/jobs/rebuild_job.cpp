@@ -41,14 +41,14 @@ void Rebuild(JobContext& job, PackRules& rules) {
     run.setCancelEnabled(false);
 }
 
-void bRebuildClick(JobContext& job) {
+void bRebuildClick(JobContext& job, const StreamTable& codes) {
     auto& state = job.state;
     job.host.setCommandEnabled(Command::Rebuild, false);
     job.host.showPage(kStatusPage);
     const auto base = outputBase(job.host.optionText(TextOption::Workdir), job.input.EVObase);
     // One numbering for the command, carried into the continuation file.
     RenumberingState ids;
-    PackRules rules(state.streamTable, job.selection, ids);
+    PackRules rules(codes, job.selection, ids);
     const auto start = PlanContinuation(base, job.input.EVOname, job.input.evoField(), job.host);
     job.sink.log("Opening file " + job.input.EVOname);
     job.sink.slog("Opening", 0);

@@ -54,7 +54,7 @@ struct RebuildRig {
 
     void run() {
         auto job = context();
-        bRebuildClick(job);
+        bRebuildClick(job, state->streamTable);
     }
 };
 
