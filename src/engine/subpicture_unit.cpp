@@ -45,6 +45,7 @@ void SubpictureAssembler::ptsPacket(std::int64_t pts) {
 void SubpictureAssembler::feed(std::span<const std::uint8_t> chunk, bool packetStarts,
                                std::int64_t pts) {
     if (packetStarts && pts >= 0) ptsPacket(pts);
+    fed_ += chunk.size();
     while (!chunk.empty()) {
         const auto [used, taken] = take(chunk);
         chunk = chunk.subspan(used);
@@ -77,7 +78,8 @@ std::pair<std::size_t, SubpictureAssembler::Taken> SubpictureAssembler::take(
                 return {used, Taken::Refused};
             }
             unitSize_ = size;
-            unit_.reserve(size);
+            // A damaged size field may ask for megabytes that never come.
+            unit_.reserve(std::min<std::size_t>(size, 64 * 1024));
             continue;
         }
         SubpictureDecode decoded = decodeSubpictureUnit(unit_, BitmapWork::None);
@@ -98,22 +100,24 @@ std::pair<std::size_t, SubpictureAssembler::Taken> SubpictureAssembler::take(
 void SubpictureAssembler::refuse(std::string_view reason, std::span<const std::uint8_t> rest,
                                  std::span<const Mark> restMarks) {
     if (!quiet_) log_(skippedUnitLine(streamName_, unitPts_, reason.empty() ? reason_ : reason));
-    if (marks_.empty()) {
-        clearUnit();
-        // What follows up to the next packet with a PTS belongs to the dropped unit.
-        skipping_ = true;
-        return;
+    // The unit's bytes from its first packet with a PTS on are assembled again, within a
+    // budget that keeps the work on any stream a few times its size.
+    const bool again = !marks_.empty() && replayed_ + unit_.size() <= 4 * fed_ + (64u << 10);
+    std::vector<std::uint8_t> bytes;
+    std::vector<Mark> marks;
+    if (again) {
+        const std::size_t from = marks_.front().offset;
+        bytes.assign(unit_.begin() + static_cast<std::ptrdiff_t>(from), unit_.end());
+        for (const Mark& mark : marks_) marks.push_back({mark.offset - from, mark.pts});
+        replayed_ += bytes.size();
     }
-    // The bytes from the first packet with a PTS inside the unit on are assembled again.
-    const std::size_t from = marks_.front().offset;
-    std::vector<std::uint8_t> again(unit_.begin() + static_cast<std::ptrdiff_t>(from), unit_.end());
-    std::vector<Mark> againMarks;
-    for (const Mark& mark : marks_) againMarks.push_back({mark.offset - from, mark.pts});
-    for (const Mark& mark : restMarks) againMarks.push_back({mark.offset + again.size(), mark.pts});
-    again.insert(again.end(), rest.begin(), rest.end());
+    for (const Mark& mark : restMarks) marks.push_back({mark.offset + bytes.size(), mark.pts});
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
     clearUnit();
-    replay_ = std::move(again);
-    replayMarks_ = std::move(againMarks);
+    // Otherwise what follows up to the next packet with a PTS belongs to the dropped unit.
+    skipping_ = !again;
+    replay_ = std::move(bytes);
+    replayMarks_ = std::move(marks);
 }
 
 // Assembles the bytes of a dropped unit again, packet by packet as they came; a unit refused

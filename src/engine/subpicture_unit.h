@@ -79,7 +79,8 @@ inline constexpr std::size_t kMaxSubpictureUnitSize = 8 * 1024 * 1024;
 // inside the dropped unit (its size was too large and took in the units after it), its bytes
 // from there are assembled again, so damage costs the damaged unit and at most the one it
 // overlaps. The same holds for an incomplete last unit; what is assembled again from it and
-// does not make a whole unit is not logged a second time.
+// does not make a whole unit is not logged a second time. What is assembled again stays within
+// a few times the stream's own size, however the damage falls.
 class SubpictureAssembler {
   public:
     using UnitSink = std::function<void(SubpictureUnit&&)>;
@@ -124,6 +125,7 @@ class SubpictureAssembler {
     bool skipping_ = false;    // until the next packet with a PTS
     bool quiet_ = false;       // refusals are not logged (what an incomplete last unit held)
     std::string_view reason_;  // why `take` refused the unit
+    std::uint64_t fed_ = 0, replayed_ = 0;  // bytes fed, and assembled again
     std::vector<std::uint8_t> replay_;
     std::vector<Mark> replayMarks_;  // offsets into replay_
 };
