@@ -28,8 +28,8 @@ ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
 # follow in $3.
 card() {  # card SECONDS TITLE [FILTERS]
   local text="fontfile=$font:fontcolor=white:x=(w-text_w)/2"
-  echo "color=c=0x1b263b:s=1920x1080:r=24:d=$1,format=yuv420p,
-drawbox=x='mod(t*320\,1920)':y=620:w=240:h=40:color=0xe0a030:t=fill,
+  echo "color=c=0x1b263b:s=1920x1080:r=24:d=$1[card];color=c=0xe0a030:s=240x40:r=24:d=$1[bar];
+[card][bar]overlay=x='mod(t*320\,1920)':y=620,format=yuv420p,
 drawtext=$text:fontsize=64:y=180:text='TARNWELL SAMPLE DISC',
 drawtext=$text:fontsize=112:y=300:text='$2',
 drawtext=$text:fontsize=56:y=500:text='%{pts\:hms}'${3:+,$3}"

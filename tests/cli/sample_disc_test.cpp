@@ -1,10 +1,11 @@
 // The README's commands on the sample disc, checked from outside: each title's MKV must hold
 // every track with the playlist's name and language, last as long as the playlist says, start
-// the delayed track late, and decode in ffmpeg without an error. Skipped without mkvmerge or
-// ffmpeg.
+// the delayed track late, and decode in ffmpeg without an error. Skipped without mkvmerge,
+// ffmpeg or ffprobe.
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -34,7 +35,8 @@ double seconds(const std::string& time) {
 }
 
 TEST(SampleDiscTest, EveryTitleBecomesAnMkvThatPlays) {
-    if (!onPath("mkvmerge") || !onPath("ffmpeg")) GTEST_SKIP() << "no mkvmerge or ffmpeg";
+    if (!onPath("mkvmerge") || !onPath("ffmpeg") || !onPath("ffprobe"))
+        GTEST_SKIP() << "no mkvmerge, ffmpeg or ffprobe";
     TempDir dir;
     const auto run = [&](const std::vector<std::string>& arguments) {
         const auto result =
