@@ -2,10 +2,11 @@
 // on. The coded streams are built in (tools/make_sample_assets.sh made them); this program lays
 // them into 2048-byte packs with the time stamps a disc has, one run per EVO file.
 //   DIR/HVDVD_TS/TRAILER.EVO    5 s: MPEG-2 video, DD audio 0x80
-//   DIR/HVDVD_TS/FEATURE_1.EVO  the feature's first 24 s and its last 16 s, one run of time
-//   DIR/HVDVD_TS/FEATURE_2.EVO  stamps: H.264 video, DD+ audio 0xC0, LPCM audio 0xA1 (from
-//                               0.5 s on, so that it has a delay), subpictures 0x20 (English,
-//                               one fading in) and 0x21 (French, one a forced start)
+//   DIR/HVDVD_TS/FEATURE_1.EVO  the feature's first 24 s,
+//   DIR/HVDVD_TS/FEATURE_2.EVO  its last 16 s, the time stamps going on from the first file's:
+//                               H.264 video, DD+ audio 0xC0, LPCM audio 0xA1 (from 0.5 s on,
+//                               so that it has a delay), subpictures 0x20 (English, one fading
+//                               in) and 0x21 (French, one a forced start)
 //   DIR/HVDVD_TS/BONUS.EVO      6 s: MPEG-2 video, DD audio 0x80
 //   DIR/ADV_OBJ/VPLST000.XPL    the playlist of those titles
 // The content is fixed, so every run writes the same bytes.
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <fstream>
