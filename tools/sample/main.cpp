@@ -58,15 +58,15 @@ void addVideo(std::vector<Packet>& out, const StreamRef& stream,
             {pts, stream, Bytes(frames[i].bytes.begin(), frames[i].bytes.end()), frames[i].key});
 }
 
-// Audio frames of [from, to) of the track's time, whole frames to a packet: a packet's time
-// stamp is that of its first frame.
+// The audio frames within [from, to) of the track's time, whole frames to a packet: a packet's
+// time stamp is that of its first frame.
 void addAudio(std::vector<Packet>& out, const StreamRef& stream,
               const std::vector<CodedUnit>& frames, std::uint64_t from, std::uint64_t to,
               std::uint64_t pts) {
     const std::size_t capacity = PackWriter::packCapacity(stream, true);
     std::uint64_t time = 0;
     for (const auto& frame : frames) {
-        if (time >= from && time < to) {
+        if (time >= from && time + frame.ticks <= to) {
             if (out.empty() || out.back().stream.code != stream.code ||
                 out.back().payload.size() + frame.bytes.size() > capacity)
                 out.push_back({pts + time - from, stream, {}});
