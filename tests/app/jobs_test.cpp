@@ -93,9 +93,9 @@ class JobsTest : public QObject {
             SlotKind kind;
             int n;
             const char* caption;
-        } found[] = {{SlotKind::Video, 0, "VC-1.stream.0"},
+        } found[] = {{SlotKind::Video, 0, "H.264.stream.0"},
                      {SlotKind::Audio, 0, "DD+.stream.00"},
-                     {SlotKind::Audio, 1, "DTSHD.stream.01"},
+                     {SlotKind::Audio, 1, "LPCM.stream.01"},
                      {SlotKind::Subpicture, 0, "Subpicture.00"},
                      {SlotKind::Subpicture, 1, "Subpicture.01"}};
         for (const auto& f : found) {
@@ -140,15 +140,15 @@ class JobsTest : public QObject {
         QStringList files = QDir(out_->path()).entryList(QDir::Files);
         files.sort();
         QCOMPARE(files,
-                 QStringList({"FEATURE_1_2.DD+.stream.00.mpa", "FEATURE_1_2.DTSHD.stream.01.mpa",
-                              "FEATURE_1_2.Subpicture.00.pts", "FEATURE_1_2.Subpicture.00.sup",
-                              "FEATURE_1_2.VC-1.stream.0.mpv"}));
+                 QStringList({"FEATURE_1_2.DD+.stream.00.mpa", "FEATURE_1_2.H.264.stream.0.mpv",
+                              "FEATURE_1_2.LPCM.stream.01.mpa", "FEATURE_1_2.Subpicture.00.pts",
+                              "FEATURE_1_2.Subpicture.00.sup"}));
         for (const auto& file : files)
             QVERIFY2(QFileInfo(out_->path() + "/" + file).size() > 0, qPrintable(file));
         const QStringList lines = logLines(window);
         QVERIFY(lines.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
         QVERIFY(lines.contains(QStringLiteral("Creating ") + out_->path() +
-                               "/FEATURE_1_2.VC-1.stream.0.mpv"));
+                               "/FEATURE_1_2.H.264.stream.0.mpv"));
         QVERIFY(lines.back().endsWith(QStringLiteral(" frames count in video stream 0.")));
         QCOMPARE(shownCommandStates(window), QList<bool>({true, true, true, true, false}));
         assertFilesClosed(window);
@@ -190,7 +190,7 @@ class JobsTest : public QObject {
         QVERIFY(lines.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
         QCOMPARE(lines.back(), QStringLiteral("Done."));
         QVERIFY(window.commands().state().CancelRequested);
-        QVERIFY(QFileInfo(out_->path() + "/FEATURE_1_2.VC-1.stream.0.mpv").size() > 0);
+        QVERIFY(QFileInfo(out_->path() + "/FEATURE_1_2.H.264.stream.0.mpv").size() > 0);
         QCOMPARE(shownCommandStates(window), QList<bool>({true, true, true, true, false}));
         assertFilesClosed(window);
     }

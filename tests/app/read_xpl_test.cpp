@@ -67,12 +67,12 @@ class ReadXplTest : public QObject {
         QCOMPARE(
             treeTexts(ui.tvXPL),
             QStringList({"Info", "  Title: TARNWELL SAMPLE DISC", "  Name: Feature",
-                         "  Duration: 01:37:12:08", "Video", "  VC-1.stream.0", "Audio",
-                         "  DD+.6ch.stream.00.English", "  DTS-HD.6ch.stream.01.Commentary",
+                         "  Duration: 00:00:40:00", "Video", "  H.264.stream.0", "Audio",
+                         "  DD+.6ch.stream.00.English", "  LPCM.2ch.stream.01.Commentary",
                          "Subtitle", "  2bitRLC.stream.00.English", "  2bitRLC.stream.01.French",
-                         "Chapter", "  00:00:00:00: Opening Titles", "  00:12:40:00: The Harbour",
-                         "  00:31:05:12: Night Crossing", "  00:52:30:00: Second Reel",
-                         "  01:20:00:00: Homecoming", "  01:33:50:00: End Credits"}));
+                         "Chapter", "  00:00:00:00: Opening Titles", "  00:00:10:00: The Harbour",
+                         "  00:00:18:12: Night Crossing", "  00:00:24:00: Second Reel",
+                         "  00:00:30:00: Homecoming", "  00:00:36:00: End Credits"}));
 
         // The tag view holds the one title that plays FEATURE_1, shown again after filling.
         QVERIFY(ui.mXPL->isVisibleTo(ui.tsXPL));
@@ -84,9 +84,9 @@ class ReadXplTest : public QObject {
             SlotKind kind;
             int n;
             const char* caption;
-        } marked[] = {{SlotKind::Video, 0, "VC-1.stream.0"},
+        } marked[] = {{SlotKind::Video, 0, "H.264.stream.0"},
                       {SlotKind::Audio, 0, "DD+.6ch.stream.00.English"},
-                      {SlotKind::Audio, 1, "DTS-HD.6ch.stream.01.Commentary"},
+                      {SlotKind::Audio, 1, "LPCM.2ch.stream.01.Commentary"},
                       {SlotKind::Subpicture, 0, "2bitRLC.stream.00.English"},
                       {SlotKind::Subpicture, 1, "2bitRLC.stream.01.French"}};
         for (const auto& m : marked) {
@@ -96,17 +96,17 @@ class ReadXplTest : public QObject {
             QVERIFY(box->isChecked());
         }
         QCOMPARE(window.streamBox(SlotKind::Audio, 1)->toolTip(),
-                 QStringLiteral("DTS-HD.6ch.stream.01.Commentary"));
+                 QStringLiteral("LPCM.2ch.stream.01.Commentary"));
         QVERIFY(!window.streamBox(SlotKind::Audio, 2)->isEnabled());
         QCOMPARE(window.streamBox(SlotKind::Audio, 2)->text(), QStringLiteral("No audio stream"));
 
         QCOMPARE(
             logLines(window),
-            QStringList(
-                {"Open VPLST000.XPL", QStringLiteral("Filesize: %1 bytes").arg(playlist.size()),
-                 "VC-1.stream.0 found!", "DD+.6ch.stream.00.English found!",
-                 "DTS-HD.6ch.stream.01.Commentary found!", "2bitRLC.stream.00.English found!",
-                 "2bitRLC.stream.01.French found!", "Done."}));
+            QStringList({"Open VPLST000.XPL",
+                         QStringLiteral("Filesize: %1 bytes").arg(playlist.size()),
+                         "H.264.stream.0 found!", "DD+.6ch.stream.00.English found!",
+                         "LPCM.2ch.stream.01.Commentary found!", "2bitRLC.stream.00.English found!",
+                         "2bitRLC.stream.01.French found!", "Done."}));
         QCOMPARE(ui.StatusBar->panelText(0), QStringLiteral(" Ready"));
         QCOMPARE(ui.StatusBar->panelText(1), QStringLiteral(" "));
         // Read XPL is enabled again; the boxes it ticked enable Demux.

@@ -20,13 +20,13 @@ const Lines kReadLog = {
     "Opening file FEATURE_1.EVO",
     "File size: 6 Mbytes.",
     "It contains 1 video stream and 2 audio streams.",
-    "VC-1 video stream 0 found!",
+    "H.264 video stream 0 found!",
     "DD+ audio stream 0 found!",
-    "DTS HD audio stream 1 found!",
+    "LPCM audio stream 1 found!",
     "Subpicture stream 0 found!",
     "Subpicture stream 1 found!",
     "Done.",
-    "168 frames count in video stream 0.",
+    "576 frames count in video stream 0.",
 };
 
 Lines joined(Lines a, const Lines& b) {
@@ -84,53 +84,53 @@ TEST_F(CliTest, DemuxReadsThenWritesTheSplitTitle) {
               joined(kReadLog, {
                                    "Opening file FEATURE_1.EVO",
                                    "File size: 6 Mbytes.",
-                                   "Creating " + out("FEATURE_1_2.VC-1.stream.0.mpv"),
+                                   "Creating " + out("FEATURE_1_2.H.264.stream.0.mpv"),
                                    "Creating " + out("FEATURE_1_2.DD+.stream.00.mpa"),
-                                   "Creating " + out("FEATURE_1_2.DTSHD.stream.01.mpa"),
+                                   "Creating " + out("FEATURE_1_2.LPCM.stream.01.mpa"),
                                    "Creating " + out("FEATURE_1_2.Subpicture.00.sup"),
                                    "Creating " + out("FEATURE_1_2.Subpicture.01.sup"),
                                    "It contains 1 video stream and 2 audio streams.",
                                    "Continue on FEATURE_2.EVO",
                                    "It contains 1 video stream and 2 audio streams.",
                                    "Done.",
-                                   "308 frames count in video stream 0.",
+                                   "960 frames count in video stream 0.",
                                }));
     EXPECT_EQ(outputNames(),
-              (Lines{"FEATURE_1_2.DD+.stream.00.mpa", "FEATURE_1_2.DTSHD.stream.01.mpa",
-                     "FEATURE_1_2.Subpicture.00.pts", "FEATURE_1_2.Subpicture.00.sup",
-                     "FEATURE_1_2.Subpicture.01.pts", "FEATURE_1_2.Subpicture.01.sup",
-                     "FEATURE_1_2.VC-1.stream.0.mpv"}));
+              (Lines{"FEATURE_1_2.DD+.stream.00.mpa", "FEATURE_1_2.H.264.stream.0.mpv",
+                     "FEATURE_1_2.LPCM.stream.01.mpa", "FEATURE_1_2.Subpicture.00.pts",
+                     "FEATURE_1_2.Subpicture.00.sup", "FEATURE_1_2.Subpicture.01.pts",
+                     "FEATURE_1_2.Subpicture.01.sup"}));
     // The count of the second file alone makes up the rest.
     const auto second = cli({"read", evo("FEATURE_2.EVO")});
-    EXPECT_EQ(second.outLines().back(), "140 frames count in video stream 0.");
+    EXPECT_EQ(second.outLines().back(), "384 frames count in video stream 0.");
     EXPECT_EQ(readFile(out("FEATURE_1_2.Subpicture.00.pts")).size() % 4, 0u);
 }
 
 TEST_F(CliTest, DemuxWithOptions) {
     const auto result =
         cli({"demux", "--no-continue", "--no-count-frames", "--only=video0,audio01,sub01", "--drop",
-             "sub01", "--video-ext", "vc1", "--audio-ext=dts", evo("FEATURE_1.EVO")});
+             "sub01", "--video-ext", "h264", "--audio-ext=pcm", evo("FEATURE_1.EVO")});
     EXPECT_EQ(result.status, 0);
     const Lines expected = {
         "Opening file FEATURE_1.EVO",
         "File size: 6 Mbytes.",
         "It contains 1 video stream and 2 audio streams.",
-        "VC-1 video stream 0 found!",
+        "H.264 video stream 0 found!",
         "DD+ audio stream 0 found!",
-        "DTS HD audio stream 1 found!",
+        "LPCM audio stream 1 found!",
         "Subpicture stream 0 found!",
         "Subpicture stream 1 found!",
         "Done.",
         "Opening file FEATURE_1.EVO",
         "File size: 6 Mbytes.",
-        "Creating FEATURE_1.VC-1.stream.0.vc1",
-        "Creating FEATURE_1.DTSHD.stream.01.dts",
+        "Creating FEATURE_1.H.264.stream.0.h264",
+        "Creating FEATURE_1.LPCM.stream.01.pcm",
         "It contains 1 video stream and 2 audio streams.",
         "Done.",
     };
     EXPECT_EQ(result.outLines(), expected);
     EXPECT_EQ(outputNames(),
-              (Lines{"FEATURE_1.DTSHD.stream.01.dts", "FEATURE_1.VC-1.stream.0.vc1"}));
+              (Lines{"FEATURE_1.H.264.stream.0.h264", "FEATURE_1.LPCM.stream.01.pcm"}));
 }
 
 TEST_F(CliTest, FailedJobPrintsItsErrorAndExitsWithOne) {
@@ -144,7 +144,8 @@ TEST_F(CliTest, FailedJobPrintsItsErrorAndExitsWithOne) {
     EXPECT_EQ(noFolder.status, 1);
     EXPECT_EQ(noFolder.outLines(),
               joined(kReadLog, {"Opening file FEATURE_1.EVO", "File size: 6 Mbytes."}));
-    EXPECT_EQ(noFolder.err, "Cannot create file \"" + out("nowhere/FEATURE_1_2.VC-1.stream.0.mpv") +
+    EXPECT_EQ(noFolder.err, "Cannot create file \"" +
+                                out("nowhere/FEATURE_1_2.H.264.stream.0.mpv") +
                                 "\". No such file or directory\n");
 }
 
@@ -181,7 +182,7 @@ TEST_F(CliTest, InterruptCancelsAndKeepsWhatWasWritten) {
     // pass writes.
     std::filesystem::create_directory(out("whole"));
     ASSERT_EQ(cli({"demux", "--no-continue", "-o", out("whole"), evo("FEATURE_1.EVO")}).status, 0);
-    for (const char* name : {".VC-1.stream.0.mpv", ".DTSHD.stream.01.mpa", ".Subpicture.00.pts"}) {
+    for (const char* name : {".H.264.stream.0.mpv", ".LPCM.stream.01.mpa", ".Subpicture.00.pts"}) {
         SCOPED_TRACE(name);
         const auto cut = readFile(out("cut/BIG") + name);
         const auto whole = readFile(out("whole/FEATURE_1") + name);

@@ -44,7 +44,7 @@ Bytes everyStreamTitle(std::uint32_t seed) {
     return writer.take();
 }
 
-// A title as the sample disc has it: VC-1, DD+, DTS-HD and two subpicture streams.
+// A title as discs have it: VC-1, DD+, DTS-HD and two subpicture streams.
 Bytes featureTitle(std::uint32_t seed) {
     PackWriter writer;
     writer.navPack(2, 1);

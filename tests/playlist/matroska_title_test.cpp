@@ -27,10 +27,10 @@ constexpr std::int64_t kSecond = 1'000'000'000;
 TEST(MatroskaTitleTest, SampleFeatureSecondPart) {
     const auto title = titleOf(sample::samplePlaylist(), "FEATURE_2");
     EXPECT_EQ(title.name, "Feature");
-    // 24 frames a second; the clip starts at 00:52:30:00, the chapters before it are dropped.
-    EXPECT_EQ(title.chapters, (std::vector<TitleChapter>{{0, "Second Reel"},
-                                                         {1650 * kSecond, "Homecoming"},
-                                                         {2480 * kSecond, "End Credits"}}));
+    // 24 frames a second; the clip starts at 00:00:24:00, the chapters before it are dropped.
+    EXPECT_EQ(title.chapters,
+              (std::vector<TitleChapter>{
+                  {0, "Second Reel"}, {6 * kSecond, "Homecoming"}, {12 * kSecond, "End Credits"}}));
     EXPECT_EQ(title.audio[1], (TitleTrack{"Commentary", "en"}));
     EXPECT_EQ(title.subtitles[1], (TitleTrack{"French", "fr"}));
     EXPECT_EQ(title.audio[2], TitleTrack{});

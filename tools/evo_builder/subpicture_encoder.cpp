@@ -133,7 +133,7 @@ Bytes encodeSubpictureUnit(const SubpictureSpec& s) {
     putBig(unit, odd, offsetSize);
     unit.push_back(0xFF);
     for (std::size_t i = 0; i < s.fadeAlphas.size(); ++i) {
-        sequence(static_cast<std::uint16_t>(s.startDelay + 1 + i));
+        sequence(static_cast<std::uint16_t>(s.startDelay + s.fadeStep * (1 + i)));
         unit.push_back(0x84);
         append(unit, s.fadeAlphas[i]);
         unit.push_back(0xFF);

@@ -21,8 +21,10 @@ struct SubpictureSpec {
     // command is left out. DVD form: the two argument bytes of the colour and contrast
     // commands.
     Bytes palette, alpha;
-    // Further alpha states, each in a display sequence of its own after the start (a fade).
+    // Further alpha states, each in a display sequence of its own after the start (a fade),
+    // `fadeStep` delay units apart.
     std::vector<Bytes> fadeAlphas;
+    std::uint16_t fadeStep = 1;
     std::uint16_t startDelay = 0;
     std::uint16_t stopDelay = 0;
     bool forced = false;
