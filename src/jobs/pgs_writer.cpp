@@ -351,8 +351,9 @@ void PgsWriter::showSet(std::uint32_t time, const SubpictureImage& image,
     pcs.push_back(0x80);  // epoch start: the set stands on its own
     pcs.push_back(0x00);  // no palette-only update
     pcs.push_back(0x00);  // palette 0
-    pcs.push_back(1);     // one object: id 0 in window 0, not cropped, at x, y
-    pcs.insert(pcs.end(), {0, 0, 0, 0});
+    pcs.push_back(
+        1);  // one object: id 0 in window 0, not cropped, forced when the unit is, at x, y
+    pcs.insert(pcs.end(), {0, 0, 0, std::uint8_t(image.forced ? 0x40 : 0)});
     pcs.insert(pcs.end(), window_.begin(), window_.begin() + 4);
     segment(kPcs, time, {pcs});
 

@@ -98,6 +98,17 @@ TEST(SampleDiscTest, EveryTitleBecomesAnMkvThatPlays) {
                               "' -map 0 -c:s dvdsub -f null - 2>&1"),
                   "");
     }
+    // The French stream's one forced unit is marked forced in its composition (object flag
+    // 0x40), which neither ffprobe nor mkvmerge shows; the English stream has none.
+    for (const auto& [name, expected] : {std::pair{"00.English", 0}, std::pair{"01.French", 1}}) {
+        const auto sup =
+            readFile(dir.file("out/FEATURE_1_2.2bitRLC.stream." + std::string(name) + ".sup"));
+        int forced = 0;
+        for (std::size_t at = 0; at + 13 <= sup.size();
+             at += 13 + (sup[at + 11] << 8 | sup[at + 12]))
+            forced += sup[at + 10] == 0x16 && sup[at + 23] == 1 && (sup[at + 27] & 0x40);
+        EXPECT_EQ(forced, expected) << name;
+    }
     // The delay shows in the name of the commentary's file.
     EXPECT_TRUE(std::filesystem::exists(
         dir.path() / "out/FEATURE_1_2.LPCM.2ch.stream.01.Commentary DELAY 500ms.wav"));
