@@ -168,6 +168,69 @@ void subpictureSeeds(const std::filesystem::path& folder) {
     }
 }
 
+// AC-3 frames (32 kbit/s at 48 kHz, 128 bytes) or E-AC-3 frames (256 bytes): sync word and a
+// plausible header, random bytes after it.
+Bytes dolbyFrames(int frames, bool enhanced, std::uint32_t seed) {
+    const Bytes header = enhanced ? Bytes{0x0B, 0x77, 0x00, 0x7F, 0x34, 0x80}
+                                  : Bytes{0x0B, 0x77, 0x5A, 0x11, 0x00, 0x40, 0x40};
+    Bytes out;
+    for (int n = 0; n < frames; ++n) {
+        append(out, header);
+        append(out, randomPayload((enhanced ? 256 : 128) - header.size(), seed + n));
+    }
+    return out;
+}
+
+Bytes smallUnit(bool hd, std::uint32_t seed) {
+    SubpictureSpec s;
+    s.hdForm = hd;
+    s.x = 40, s.y = 900, s.width = 64, s.height = 6;
+    s.pixels = subpicturePattern(s.width, s.height, 4, seed);
+    s.palette = hd ? Bytes(768, 0x80) : Bytes{0x12, 0x34};
+    s.alpha = hd ? Bytes(256, 0x10) : Bytes{0xF0, 0x0F};
+    s.stopDelay = 40;
+    return encodeSubpictureUnit(s);
+}
+
+// A title for the Matroska-ready Demux: video, AC-3 and E-AC-3, LPCM with a valid and with an
+// invalid format byte, and two subpicture streams of several units each (the third unit of
+// the first stream with a size field one byte too large when `damaged`).
+Bytes matroskaTitle(bool damaged, std::uint32_t seed) {
+    PackWriter writer;
+    writer.navPack(4, 1);
+    const StreamRef badLpcm = StreamRef::lpcm(3, {0x00, 0xC1, 0x05});
+    for (int n = 0; n < 4; ++n) {
+        const std::uint64_t pts = 90000 + 45000u * n;
+        writer.write(StreamRef::vc1(0), vc1Frames(1, 1500, seed + n), pts);
+        writer.write(StreamRef::dd(0), dolbyFrames(3, false, seed + n), pts);
+        writer.write(StreamRef::ddplus(1), dolbyFrames(2, true, seed + n), pts);
+        writer.write(StreamRef::lpcm(2), randomPayload(960, seed + n), pts);
+        writer.write(badLpcm, randomPayload(480, seed + n), pts);
+        Bytes unit = smallUnit(true, seed + n);
+        if (damaged && n == 2) ++unit[5];
+        writer.write(StreamRef::sub(0), unit, pts + 1000);
+        writer.write(StreamRef::sub(1), smallUnit(false, seed + n), pts + 2000);
+    }
+    return writer.take();
+}
+
+// Control bytes: flags, the pack of the second part, the slots unticked.
+void matroskaDemuxSeeds(const std::filesystem::path& folder) {
+    const std::vector<Bytes> controls = {
+        {0x03, 0, 0, 0, 0, 0},              // fast check, count frames, everything ticked
+        {0x04, 12, 0, 0, 0, 0},             // two parts, the second from pack 12
+        {0x01, 0, 0x00, 0x00, 0x00, 0x22},  // video 1 and the bad LPCM unticked
+    };
+    int number = 0;
+    for (const Bytes& control : controls) {
+        for (const bool damaged : {false, true}) {
+            Bytes input = control;
+            append(input, matroskaTitle(damaged, 21));
+            save(folder, number++, input);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,5 +243,6 @@ int main(int argc, char** argv) {
     packRuleSeeds(root / "pack_rules");
     playlistSeeds(root / "playlist");
     subpictureSeeds(root / "subpicture");
+    matroskaDemuxSeeds(root / "matroska_demux");
     return 0;
 }
