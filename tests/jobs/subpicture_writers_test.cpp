@@ -197,8 +197,10 @@ TEST(PgsConverter, AConversionThatRaisesReachesTheHandingThread) {
         PgsConverter converter(convert, onWorker);
         SubpictureOutput output(SubpictureForm::Pgs, file, "Subpicture.00", origin, log, log,
                                 &converter);
-        for (int k = 1; k <= 3; ++k) converter.convert(output, {unit, 90000 * k, UnitForm::Hd, {}});
         try {
+            // The error comes when its unit would be written: while handing over, or draining.
+            for (int k = 1; k <= 3; ++k)
+                converter.convert(output, {unit, 90000 * k, UnitForm::Hd, {}});
             converter.drain();
             ADD_FAILURE() << "no error";
         } catch (const std::runtime_error& error) {
