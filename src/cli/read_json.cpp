@@ -32,8 +32,8 @@ std::string slotName(SlotKind kind, int n) {
 }
 
 std::string codecName(SlotKind kind, std::int32_t code) {
-    const CodecRange* codec = codecOf(kind, code);
-    return codec ? std::string(codec->name) : std::string();
+    const CodecRow* codec = codecFor(CodeUse::Found, kind, code);
+    return codec ? std::string(codec->jsonName) : std::string();
 }
 
 std::string readJsonText(const std::string& file, const ScanResult& scan,

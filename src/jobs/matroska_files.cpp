@@ -13,8 +13,8 @@
 namespace tarnwell {
 
 bool isLpcmCode(std::int32_t code) {
-    const CodecRange* codec = codecOf(SlotKind::Audio, code);
-    return codec && codec->name == "LPCM";
+    const CodecRow* codec = codecFor(CodeUse::Found, SlotKind::Audio, code);
+    return codec && codec->codec == Codec::Lpcm;
 }
 
 std::int64_t audioDelayMs(const ScanResult& scan, int n) {
