@@ -46,13 +46,14 @@ namespace tarnwell {
 namespace {
 
 QString boxName(SlotKind kind, int n) {
+    const auto digits = QString::fromStdString(slotDigits(kind, n));
     switch (kind) {
         case SlotKind::Video:
-            return QStringLiteral("cbVideo%1").arg(n);
+            return QStringLiteral("cbVideo") + digits;
         case SlotKind::Audio:
-            return QStringLiteral("cbAudio%1").arg(n, 2, 10, QLatin1Char('0'));
+            return QStringLiteral("cbAudio") + digits;
         case SlotKind::Subpicture:
-            return QStringLiteral("cbSub%1").arg(n, 2, 10, QLatin1Char('0'));
+            return QStringLiteral("cbSub") + digits;
     }
     return {};
 }

@@ -37,19 +37,25 @@ const char* emptySlotCaption(SlotKind kind) {
 
 constexpr SlotKind kAllKinds[] = {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture};
 
-// Slot number as the caption suffix: one digit for video, two for audio and subpicture.
-std::string slotSuffix(SlotKind kind, int n) {
-    std::string digits = std::to_string(n);
-    if (kind != SlotKind::Video && digits.size() < 2) digits.insert(0, "0");
-    return "." + digits;
-}
-
 std::string typeCaption(SlotKind kind, std::int32_t code) {
     const CodecRow* codec = codecFor(CodeUse::Captioned, kind, code);
     return codec ? std::string(codec->caption) : std::string();
 }
 
 }  // namespace
+
+std::string slotDigits(SlotKind kind, int n) {
+    std::string digits = std::to_string(n);
+    if (kind != SlotKind::Video && digits.size() < 2) digits.insert(0, "0");
+    return digits;
+}
+
+std::string slotName(SlotKind kind, int n) {
+    const char* prefix = kind == SlotKind::Video   ? "video"
+                         : kind == SlotKind::Audio ? "audio"
+                                                   : "sub";
+    return prefix + slotDigits(kind, n);
+}
 
 std::string VideoTypeCaption(std::int32_t code) {
     if (code == -1) return "No video stream";
@@ -161,7 +167,7 @@ void StreamSelection::FillFromStreamTable(const StreamTable& table) {
         const bool found = code >= 0;
         setEnabled(kind, n, found);
         setChecked(kind, n, found);
-        if (found) setCaption(kind, n, typeCaption + slotSuffix(kind, n));
+        if (found) setCaption(kind, n, typeCaption + "." + slotDigits(kind, n));
     };
     for (int n = 0; n < kVideoOutputs; ++n)
         fill(SlotKind::Video, n, table.VideoIds[n], VideoTypeCaption(table.VideoIds[n]));
