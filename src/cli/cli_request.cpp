@@ -8,8 +8,6 @@ namespace tarnwell::cli {
 
 namespace {
 
-constexpr std::size_t kMaxExtensionLength = 5;
-
 const char* kUsage =
     R"(Usage:
   tarnwell-cli read    [OPTIONS] EVO
@@ -90,7 +88,8 @@ SubpictureForm subpictureFormNamed(const std::string& name) {
 
 std::string checkedExtension(const std::string& option, const std::string& value) {
     if (value.size() > kMaxExtensionLength)
-        throw UsageError(option + " takes at most 5 characters: \"" + value + "\"");
+        throw UsageError(option + " takes at most " + std::to_string(kMaxExtensionLength) +
+                         " characters: \"" + value + "\"");
     return value;
 }
 
