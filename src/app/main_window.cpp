@@ -46,13 +46,14 @@ namespace tarnwell {
 namespace {
 
 QString boxName(SlotKind kind, int n) {
+    const auto digits = QString::fromStdString(slotDigits(kind, n));
     switch (kind) {
         case SlotKind::Video:
-            return QStringLiteral("cbVideo%1").arg(n);
+            return QStringLiteral("cbVideo") + digits;
         case SlotKind::Audio:
-            return QStringLiteral("cbAudio%1").arg(n, 2, 10, QLatin1Char('0'));
+            return QStringLiteral("cbAudio") + digits;
         case SlotKind::Subpicture:
-            return QStringLiteral("cbSub%1").arg(n, 2, 10, QLatin1Char('0'));
+            return QStringLiteral("cbSub") + digits;
     }
     return {};
 }
@@ -267,15 +268,17 @@ void TfMain::createOptionsPage() {
         QLineEdit** field;
         const char* name;
         int left;
-        const char* text;
-    } extensions[] = {{&ui_.eVideoExt, "eVideoExt", 182, "mpv"},
-                      {&ui_.eAudioExt, "eAudioExt", 226, "mpa"},
-                      {&ui_.eSubExt, "eSubExt", 270, "sup"}};
+        TextOption option;
+    } extensions[] = {{&ui_.eVideoExt, "eVideoExt", 182, TextOption::VideoExt},
+                      {&ui_.eAudioExt, "eAudioExt", 226, TextOption::AudioExt},
+                      {&ui_.eSubExt, "eSubExt", 270, TextOption::SubExt}};
     for (const auto& extension : extensions) {
+        const std::string_view text = defaultText(extension.option);
         auto* field =
-            named(new QLineEdit(QString::fromLatin1(extension.text), ui_.gbFile), extension.name);
+            named(new QLineEdit(QString::fromLatin1(text.data(), text.size()), ui_.gbFile),
+                  extension.name);
         field->setGeometry(extension.left, 16, 38, 21);
-        field->setValidator(new TypingLimit(field, 5));
+        field->setValidator(new TypingLimit(field, static_cast<int>(kMaxExtensionLength)));
         *extension.field = field;
     }
     ui_.lWorkdir = named(new QLabel(QStringLiteral("Output folder"), ui_.gbFile), "lWorkdir");
@@ -286,18 +289,18 @@ void TfMain::createOptionsPage() {
 
     ui_.cbContinue = named(new QCheckBox(QStringLiteral("Continue with second  EVO"), ui_.tsOption),
                            "cbContinue");
-    ui_.cbContinue->setChecked(true);
+    ui_.cbContinue->setChecked(defaultChecked(Option::Continue));
     ui_.cbContinue->setToolTip(
         QStringLiteral("Demux continues with e.g. FEATURE_2.EVO if it exists"));
     placeOptionBox(ui_.cbContinue, {3, 84, 149, 17});
     ui_.cbFastCheck =
         named(new QCheckBox(QStringLiteral("Fast EVO checking"), ui_.tsOption), "cbFastCheck");
-    ui_.cbFastCheck->setChecked(true);
+    ui_.cbFastCheck->setChecked(defaultChecked(Option::FastCheck));
     ui_.cbFastCheck->setToolTip(
         QStringLiteral("Read EVO checks only the first ~300 MB of the file"));
     placeOptionBox(ui_.cbFastCheck, {3, 107, 112, 17});
     ui_.cbCountFr = named(new QCheckBox(QStringLiteral("Count frames"), ui_.tsOption), "cbCountFr");
-    ui_.cbCountFr->setChecked(true);
+    ui_.cbCountFr->setChecked(defaultChecked(Option::CountFrames));
     placeOptionBox(ui_.cbCountFr, {3, 130, 91, 17});
 
     // The newer options take the free room to the right of the boxes and below them.

@@ -179,7 +179,7 @@ void RegRead(TfMain& form) {
     if (auto number = readInteger(settings, "SubpictureForm"))
         form.subpictureChoice_.choose(*number >= 0 && *number < kSubpictureFormCount
                                           ? static_cast<SubpictureForm>(*number)
-                                          : SubpictureForm::Raw);
+                                          : kDefaultSubpictureForm);
 }
 
 void RegWrite(TfMain& form) {

@@ -8,8 +8,6 @@ namespace tarnwell::cli {
 
 namespace {
 
-constexpr std::size_t kMaxExtensionLength = 5;
-
 const char* kUsage =
     R"(Usage:
   tarnwell-cli read    [OPTIONS] EVO
@@ -69,27 +67,15 @@ std::optional<Subcommand> subcommandNamed(const std::string& name) {
     return std::nullopt;
 }
 
+// The slots a user can untick: the two video streams the jobs write, every audio and
+// subpicture check box.
 std::optional<SlotRef> slotNamed(const std::string& name) {
-    struct Group {
-        const char* prefix;
-        SlotKind kind;
-        std::size_t digits;
-        int count;
-    };
-    static constexpr Group kGroups[] = {{"video", SlotKind::Video, 1, kVideoOutputs},
-                                        {"audio", SlotKind::Audio, 2, kAudioSlots},
-                                        {"sub", SlotKind::Subpicture, 2, kSubSlots}};
-    for (const auto& group : kGroups) {
-        const std::string prefix = group.prefix;
-        if (name.size() != prefix.size() + group.digits || name.compare(0, prefix.size(), prefix))
-            continue;
-        int n = 0;
-        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-            if (name[i] < '0' || name[i] > '9') return std::nullopt;
-            n = n * 10 + (name[i] - '0');
-        }
-        if (n < group.count) return SlotRef{group.kind, n};
-    }
+    static constexpr std::pair<SlotKind, int> kGroups[] = {{SlotKind::Video, kVideoOutputs},
+                                                           {SlotKind::Audio, kAudioSlots},
+                                                           {SlotKind::Subpicture, kSubSlots}};
+    for (const auto& [kind, count] : kGroups)
+        for (int n = 0; n < count; ++n)
+            if (slotName(kind, n) == name) return SlotRef{kind, n};
     return std::nullopt;
 }
 
@@ -102,7 +88,8 @@ SubpictureForm subpictureFormNamed(const std::string& name) {
 
 std::string checkedExtension(const std::string& option, const std::string& value) {
     if (value.size() > kMaxExtensionLength)
-        throw UsageError(option + " takes at most 5 characters: \"" + value + "\"");
+        throw UsageError(option + " takes at most " + std::to_string(kMaxExtensionLength) +
+                         " characters: \"" + value + "\"");
     return value;
 }
 

@@ -27,16 +27,16 @@ struct CliRequest {
     bool json = false;                // read: --json, the document instead of the log
 
     // The Options tab, with the window's design defaults.
-    std::string outputDir;
-    std::string videoExt = "mpv";
-    std::string audioExt = "mpa";
-    std::string subExt = "sup";
-    bool continueWithNext = true;
-    bool fastCheck = true;
-    bool countFrames = true;
-    SubpictureForm subpictures = SubpictureForm::Raw;  // demux: --sup
-    bool matroskaReady = false;                        // read, demux: --matroska
-    bool makeMkv = false;                              // demux: --mkv (implies --matroska)
+    std::string outputDir{defaultText(TextOption::Workdir)};
+    std::string videoExt{defaultText(TextOption::VideoExt)};
+    std::string audioExt{defaultText(TextOption::AudioExt)};
+    std::string subExt{defaultText(TextOption::SubExt)};
+    bool continueWithNext = defaultChecked(Option::Continue);
+    bool fastCheck = defaultChecked(Option::FastCheck);
+    bool countFrames = defaultChecked(Option::CountFrames);
+    SubpictureForm subpictures = kDefaultSubpictureForm;         // demux: --sup
+    bool matroskaReady = defaultChecked(Option::MatroskaReady);  // read, demux: --matroska
+    bool makeMkv = defaultChecked(Option::MakeMkv);  // demux: --mkv (implies --matroska)
 
     std::optional<std::vector<SlotRef>> only;  // --only, all lists joined
     std::vector<SlotRef> drop;                 // --drop, all lists joined

@@ -19,21 +19,9 @@ Json ptsOrNull(std::int64_t pts) {
 
 }  // namespace
 
-std::string slotName(SlotKind kind, int n) {
-    switch (kind) {
-        case SlotKind::Video:
-            return "video" + std::to_string(n);
-        case SlotKind::Audio:
-        case SlotKind::Subpicture:
-            break;
-    }
-    const std::string digits = (n < 10 ? "0" : "") + std::to_string(n);
-    return (kind == SlotKind::Audio ? "audio" : "sub") + digits;
-}
-
 std::string codecName(SlotKind kind, std::int32_t code) {
-    const CodecRange* codec = codecOf(kind, code);
-    return codec ? std::string(codec->name) : std::string();
+    const CodecRow* codec = codecFor(CodeUse::Found, kind, code);
+    return codec ? std::string(codec->jsonName) : std::string();
 }
 
 std::string readJsonText(const std::string& file, const ScanResult& scan,

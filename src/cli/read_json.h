@@ -11,9 +11,6 @@
 
 namespace tarnwell::cli {
 
-// A slot's name as --only takes it: "video0", "audio00".."audio15", "sub00".."sub15".
-std::string slotName(SlotKind kind, int n);
-
 // The codec's short name from the code the scan found: "MPEG-2", "H.264", "VC-1"; "DD",
 // "DTS-HD", "DD+", "LPCM", "MLP"; "Subpicture", "Ext.Subpicture". Empty for an unknown code.
 std::string codecName(SlotKind kind, std::int32_t code);

@@ -19,6 +19,7 @@ inline constexpr std::size_t kVideoBoundOffset = kPackHeaderSize + 10;
 inline constexpr std::uint8_t kPackStart = 0xBA;
 inline constexpr std::uint8_t kSystemHeader = 0xBB;
 inline constexpr std::uint8_t kPrivateStream1 = 0xBD;
+inline constexpr std::uint8_t kExtendedStreamId = 0xFD;
 
 // A system header start code right after the 14-byte pack header.
 inline bool hasSystemHeader(const std::uint8_t* pack) {

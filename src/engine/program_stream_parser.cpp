@@ -5,37 +5,58 @@
 
 namespace tarnwell {
 
+namespace {
+
+// The codec the scan finds for a code carried at `at`, or nullptr.
+const CodecRow* foundCodec(SlotKind kind, CodeAt at, std::int32_t code) {
+    const CodecRow* codec = codecFor(CodeUse::Found, kind, code);
+    return codec && codec->codeAt == at ? codec : nullptr;
+}
+
+AudioClass audioClassOf(Codec codec) {
+    switch (codec) {
+        case Codec::DDPlus:
+            return acDDPlus;
+        case Codec::DtsHd:
+            return acDTSHD;
+        case Codec::Lpcm:
+            return acLPCM;
+        case Codec::Mlp:
+            return acMLP;
+        default:
+            return acDD;
+    }
+}
+
+}  // namespace
+
 bool ProgramStreamParser::onStartCode(std::uint8_t b) {
     ParserState& s = state_;
-    switch (b) {
-        case 0xE0:
-        case 0xE1:
-        case 0xE2:
-        case 0xE3: {
-            const bool h264 = b >= 0xE2;
-            s.videoNo = b & 1;
-            foundVideo(s.videoNo, b, h264 ? "H.264" : "MPEG-2");
-            s.videoCodec = h264 ? vcH264 : vcMpeg2;
-            s.kind = pkVideo;
-            break;
+    if (const CodecRow* video = foundCodec(SlotKind::Video, CodeAt::StreamId, b)) {
+        s.videoNo = b - video->found.first;
+        found(*video, s.videoNo, b);
+        s.videoCodec = video->codec == Codec::H264 ? vcH264 : vcMpeg2;
+        s.kind = pkVideo;
+    } else {
+        switch (b) {
+            case 0xFD:
+                // The stream number comes with the stream_id_extension.
+                s.videoCodec = vcVC1;
+                s.kind = pkVideo;
+                break;
+            case 0xBC:
+            case 0xBE:
+            case 0xBF:
+                s.kind = pkSkipPacket;
+                break;
+            case 0xBD:
+                s.kind = pkPrivate1;
+                break;
+            default:
+                if ((b & 0xF0) != 0xC0) return false;
+                s.kind = pkMpegAudio;
+                break;
         }
-        case 0xFD:
-            // The stream number comes with the stream_id_extension.
-            s.videoCodec = vcVC1;
-            s.kind = pkVideo;
-            break;
-        case 0xBC:
-        case 0xBE:
-        case 0xBF:
-            s.kind = pkSkipPacket;
-            break;
-        case 0xBD:
-            s.kind = pkPrivate1;
-            break;
-        default:
-            if ((b & 0xF0) != 0xC0) return false;
-            s.kind = pkMpegAudio;
-            break;
     }
     s.packetPts = -1;
     s.payloadStarts = true;
@@ -193,9 +214,9 @@ void ProgramStreamParser::onExt2Byte(std::uint8_t b) {
     // The first byte (marker and field length) is not examined.
     if (--s.ext2Left != 0) return;
     const int ext = b & 0x7F;
-    if (ext == 0x55 || ext == 0x56) {
-        s.videoNo = ext - 0x55;
-        foundVideo(s.videoNo, ext, "VC-1");
+    if (const CodecRow* video = foundCodec(SlotKind::Video, CodeAt::Extension, ext)) {
+        s.videoNo = ext - video->found.first;
+        found(*video, s.videoNo, ext);
         s.kind = pkVideo;
     } else {
         s.kind = pkDiscard;
@@ -214,11 +235,11 @@ void ProgramStreamParser::onSubstreamHeaderByte(std::uint8_t b) {
     --s.packetLeft;
     --s.subHeaderLeft;
     if (s.subHeaderLeft == 3) {
-        const int group = b & 0xE0;
-        if (group != 0x20 && group != 0x60) return;
+        const CodecRow* sub = foundCodec(SlotKind::Subpicture, CodeAt::Substream, b);
+        if (!sub) return;
         // A subpicture's payload starts right after its substream id.
-        s.subNo = b & 0x1F;
-        foundSub(s.subNo, b, group == 0x20 ? "Subpicture" : "Extended subpicture");
+        s.subNo = b - sub->found.first;
+        found(*sub, s.subNo, b);
         s.subHeaderLeft = 0;
         s.kind = pkSubpicture;
         s.inPayload = true;
@@ -231,29 +252,11 @@ void ProgramStreamParser::classifyAudio() {
     ParserState& s = state_;
     const std::int32_t id = static_cast<std::int32_t>(s.window >> 24);
     s.audioNo = id & 0x0F;
-    const char* name = nullptr;
-    if (id >= 0x80 && id <= 0x87) {
-        s.audioNo = id & 7;
-        s.audioClass = acDD;
-        name = "DD";
-    } else if (id >= 0x88 && id <= 0x8F) {
-        s.audioNo = id & 7;
-        s.audioClass = acDTSHD;
-        name = "DTS HD";
-    } else if (id >= 0xC0 && id <= 0xCF) {
-        s.audioClass = acDDPlus;
-        name = "DD+";
-    } else if (id >= 0xA0 && id <= 0xA7) {
-        s.audioClass = acLPCM;
-        name = "LPCM";
-    } else if (id >= 0xB0 && id <= 0xB7) {
-        s.audioNo = id & 7;
-        s.audioClass = acMLP;
-        name = "MLP";
-    }
-    if (name) {
+    if (const CodecRow* audio = foundCodec(SlotKind::Audio, CodeAt::Substream, id)) {
+        s.audioNo = id - audio->found.first;
+        s.audioClass = audioClassOf(audio->codec);
         s.lastAudioId = id;
-        foundAudio(s.audioNo, id, name);
+        found(*audio, s.audioNo, id);
     }
 
     // An unknown id is judged by the class kept from the last known one.
@@ -323,33 +326,26 @@ std::int64_t ProgramStreamParser::passBetweenPackets(const std::uint8_t* data,
 
 // ---- Stream table --------------------------------------------------------------------------
 
-namespace {
-
-std::string foundLine(const char* name, const char* type, std::int32_t number) {
-    return std::string(name) + type + " stream " + std::to_string(number) + " found!";
-}
-
-}  // namespace
-
-void ProgramStreamParser::foundVideo(std::int32_t number, std::int32_t code, const char* name) {
-    if (number < 0 || number >= StreamTable::kVideoEntries) return;
-    if (table_.VideoIds[number] != -1) return;
-    table_.VideoIds[number] = code;
-    if (logFound_) sink_.log(foundLine(name, " video", number));
-}
-
-void ProgramStreamParser::foundAudio(std::int32_t number, std::int32_t code, const char* name) {
-    if (number < 0 || number >= StreamTable::kAudioEntries) return;
-    if (table_.AudioIds[number] >= 0) return;
-    table_.AudioIds[number] = code;
-    if (logFound_) sink_.log(foundLine(name, " audio", number));
-}
-
-void ProgramStreamParser::foundSub(std::int32_t number, std::int32_t code, const char* name) {
-    if (number < 0 || number >= StreamTable::kSubEntries) return;
-    if (table_.SubIds[number] != -1) return;
-    table_.SubIds[number] = code;
-    if (logFound_) sink_.log(foundLine(name, "", number));
+void ProgramStreamParser::found(const CodecRow& codec, std::int32_t number, std::int32_t code) {
+    std::int32_t* entry = nullptr;
+    switch (codec.kind) {
+        case SlotKind::Video:
+            if (number >= 0 && number < kVideoEntries && table_.VideoIds[number] == -1)
+                entry = &table_.VideoIds[number];
+            break;
+        case SlotKind::Audio:
+            if (number >= 0 && number < kAudioEntries && table_.AudioIds[number] < 0)
+                entry = &table_.AudioIds[number];
+            break;
+        case SlotKind::Subpicture:
+            if (number >= 0 && number < kSubEntries && table_.SubIds[number] == -1)
+                entry = &table_.SubIds[number];
+            break;
+    }
+    if (!entry) return;
+    *entry = code;
+    if (logFound_)
+        sink_.log(std::string(codec.logName) + " stream " + std::to_string(number) + " found!");
 }
 
 }  // namespace tarnwell

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "engine/codec_table.h"
 #include "engine/report_sink.h"
 #include "engine/stream_table.h"
 
@@ -158,9 +159,9 @@ class ProgramStreamParser {
     std::int64_t passBetweenPackets(const std::uint8_t* data, std::int64_t length);
     void shiftInLast(const std::uint8_t* data, std::int64_t count);
 
-    void foundVideo(std::int32_t number, std::int32_t code, const char* name);
-    void foundAudio(std::int32_t number, std::int32_t code, const char* name);
-    void foundSub(std::int32_t number, std::int32_t code, const char* name);
+    // Enters the code of stream `number` in the table, unless the entry is taken; in read
+    // mode a new entry is logged.
+    void found(const CodecRow& codec, std::int32_t number, std::int32_t code);
 
     ParserState state_;
     StreamTable& table_;

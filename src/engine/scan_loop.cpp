@@ -64,9 +64,9 @@ class ScanRun {
     OutputRouting* routing_;
     ProgramStreamParser parser_;
     double start_ = 0;
-    std::array<SlotCounts, StreamTable::kVideoEntries> videoCounts_{};
-    std::array<SlotCounts, StreamTable::kAudioEntries> audioCounts_{};
-    std::array<SlotCounts, StreamTable::kSubEntries> subCounts_{};
+    std::array<SlotCounts, kVideoEntries> videoCounts_{};
+    std::array<SlotCounts, kAudioEntries> audioCounts_{};
+    std::array<SlotCounts, kSubEntries> subCounts_{};
 };
 
 ScanResult ScanRun::run() {
@@ -141,12 +141,10 @@ std::optional<std::pair<SlotKind, int>> slotOf(const ParserState& s) {
             break;
         case pkAudio:
         case pkMpegAudio:
-            if (within(s.audioNo, StreamTable::kAudioEntries))
-                return std::pair{SlotKind::Audio, s.audioNo};
+            if (within(s.audioNo, kAudioEntries)) return std::pair{SlotKind::Audio, s.audioNo};
             break;
         case pkSubpicture:
-            if (within(s.subNo, StreamTable::kSubEntries))
-                return std::pair{SlotKind::Subpicture, s.subNo};
+            if (within(s.subNo, kSubEntries)) return std::pair{SlotKind::Subpicture, s.subNo};
             break;
         default:
             break;  // consumed, nothing written

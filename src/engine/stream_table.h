@@ -6,12 +6,15 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/slot_limits.h"
+
 namespace tarnwell {
 
 struct StreamTable {
-    static constexpr int kVideoEntries = 16;
-    static constexpr int kAudioEntries = 16;
-    static constexpr int kSubEntries = 32;
+    // The row sizes, as the loops over a table name them.
+    static constexpr int kVideoEntries = tarnwell::kVideoEntries;
+    static constexpr int kAudioEntries = tarnwell::kAudioEntries;
+    static constexpr int kSubEntries = tarnwell::kSubEntries;
 
     std::array<std::int32_t, kVideoEntries> VideoIds;
     std::array<std::int32_t, kAudioEntries> AudioIds;

@@ -6,6 +6,7 @@
 // line and for tests. The engine sees only the part a loop needs, through `HostRunControl`.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -51,6 +52,29 @@ enum class TextOption : std::uint8_t {
     AudioExt,  // eAudioExt
     SubExt,    // eSubExt
 };
+
+// The Options tab's design defaults: the window starts with them, and the command line and
+// `BasicHost` hold them until told otherwise.
+constexpr bool defaultChecked(Option option) {
+    return option == Option::Continue || option == Option::FastCheck ||
+           option == Option::CountFrames;
+}
+constexpr std::string_view defaultText(TextOption option) {
+    switch (option) {
+        case TextOption::VideoExt:
+            return "mpv";
+        case TextOption::AudioExt:
+            return "mpa";
+        case TextOption::SubExt:
+            return "sup";
+        case TextOption::Workdir:
+            break;
+    }
+    return {};
+}
+inline constexpr SubpictureForm kDefaultSubpictureForm = SubpictureForm::Raw;
+// The most characters an extension field takes.
+inline constexpr std::size_t kMaxExtensionLength = 5;
 
 // Tab pages of PageControl that the jobs bring to the front.
 inline constexpr int kStatusPage = 0;
@@ -139,16 +163,16 @@ class BasicHost : public Host {
     bool isEnabled(Command command) const { return commandEnabled[static_cast<int>(command)]; }
 
     // Options, with the window's design defaults.
-    bool continueWithNext = true;
-    bool fastCheck = true;
-    bool countFrames = true;
-    std::string workdir;
-    std::string videoExt = "mpv";
-    std::string audioExt = "mpa";
-    std::string subExt = "sup";
-    bool matroskaReady = false;
-    bool makeMkv = false;
-    SubpictureForm subpictures = SubpictureForm::Raw;
+    bool continueWithNext = defaultChecked(Option::Continue);
+    bool fastCheck = defaultChecked(Option::FastCheck);
+    bool countFrames = defaultChecked(Option::CountFrames);
+    std::string workdir{defaultText(TextOption::Workdir)};
+    std::string videoExt{defaultText(TextOption::VideoExt)};
+    std::string audioExt{defaultText(TextOption::AudioExt)};
+    std::string subExt{defaultText(TextOption::SubExt)};
+    bool matroskaReady = defaultChecked(Option::MatroskaReady);
+    bool makeMkv = defaultChecked(Option::MakeMkv);
+    SubpictureForm subpictures = kDefaultSubpictureForm;
 
     // Button states at start-up: only Rebuild is enabled.
     std::array<bool, kCommandCount> commandEnabled{false, false, false, true, false};

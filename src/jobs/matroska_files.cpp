@@ -13,8 +13,8 @@
 namespace tarnwell {
 
 bool isLpcmCode(std::int32_t code) {
-    const CodecRange* codec = codecOf(SlotKind::Audio, code);
-    return codec && codec->name == "LPCM";
+    const CodecRow* codec = codecFor(CodeUse::Found, SlotKind::Audio, code);
+    return codec && codec->codec == Codec::Lpcm;
 }
 
 std::int64_t audioDelayMs(const ScanResult& scan, int n) {
@@ -25,9 +25,8 @@ std::int64_t audioDelayMs(const ScanResult& scan, int n) {
 }
 
 std::string delayLine(int n, std::int64_t delayMs) {
-    char number[8];
-    std::snprintf(number, sizeof number, "%02d", n);
-    return "Audio stream " + std::string(number) + " delay: " + std::to_string(delayMs) + " ms.";
+    return "Audio stream " + slotDigits(SlotKind::Audio, n) + " delay: " + std::to_string(delayMs) +
+           " ms.";
 }
 
 std::vector<CreatedStream> usableStreams(const std::vector<CreatedStream>& streams,

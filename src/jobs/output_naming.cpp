@@ -33,7 +33,7 @@ std::string rebuiltFileName(std::string_view base) {
 }
 
 std::string_view codecExtension(SlotKind kind, std::int32_t code) {
-    const CodecRange* codec = codecOf(kind, code);
+    const CodecRow* codec = codecFor(CodeUse::Found, kind, code);
     return codec ? codec->extension : std::string_view{};
 }
 

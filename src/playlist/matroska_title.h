@@ -34,8 +34,8 @@ struct MatroskaTitle {
     std::string name;  // the title's displayName
     std::vector<TitleChapter> chapters;
     // By stream number (streamNumber - 1), as the tracks fill the stream tabs.
-    std::array<TitleTrack, StreamTable::kAudioEntries> audio;
-    std::array<TitleTrack, StreamTable::kSubEntries> subtitles;
+    std::array<TitleTrack, kAudioEntries> audio;
+    std::array<TitleTrack, kSubEntries> subtitles;
 };
 
 // The frames per second of the TitleSet around the title that starts at line `titleFirst`:

@@ -1,5 +1,6 @@
 #include "rebuild/pack_rules.h"
 
+#include "engine/codec_table.h"
 #include "engine/pack_layout.h"
 
 namespace tarnwell {
@@ -16,20 +17,19 @@ struct IdRange {
     bool contains(int id) const { return id >= first && id <= last; }
 };
 
-IdRange videoRange(std::uint8_t code) {
-    if (code == 0x55 || code == 0x56) return {0x55, 0x56};
-    return {static_cast<std::uint8_t>(code & 0xFE), static_cast<std::uint8_t>(code | 0x01)};
-}
+// Audio carried under its own stream id (0xC0..0xDF) has no codec of its own: ids 0xC0..0xCF
+// share the DD+ entries, and 0xD0..0xDF are renumbered within their eight.
+constexpr std::uint8_t kOwnIdAudioFirst = 0xC0;
+constexpr std::uint8_t kOwnIdAudioLast = 0xDF;
 
-IdRange audioRange(std::uint8_t code) {
-    if ((code & 0xF0) == 0xC0) return {0xC0, 0xCF};
+// The ids a kept stream is renumbered within: its codec's. Subpicture ids stay within the 16
+// that the selection knows, so a renumbered stream never meets one that is copied with its id
+// (0x30..0x3F, 0x70..0x7F).
+IdRange renumberRange(SlotKind kind, std::uint8_t code) {
+    if (const CodecRow* codec = codecFor(CodeUse::Rebuilt, kind, code))
+        return {static_cast<std::uint8_t>(codec->rebuilt.first),
+                static_cast<std::uint8_t>(codec->rebuilt.last)};
     return {static_cast<std::uint8_t>(code & 0xF8), static_cast<std::uint8_t>(code | 0x07)};
-}
-
-// Subpicture ids are renumbered within the 16 ids that the selection and the filter know,
-// so a renumbered stream never meets one that is copied with its id (0x30..0x3F, 0x70..0x7F).
-IdRange subRange(std::uint8_t code) {
-    return {static_cast<std::uint8_t>(code & 0xF0), static_cast<std::uint8_t>(code | 0x0F)};
 }
 
 bool isHandedOut(const RenumberingState& ids, std::uint8_t id) {
@@ -62,42 +62,18 @@ int findSlot(const Row& row, int slots, std::uint8_t code) {
     return -1;
 }
 
-// The filter: which packs belong to a stream of the selection, and where its id lies.
-enum class IdAt : std::uint8_t { Substream, StreamId };
-
-struct FilterRow {
-    std::uint8_t streamIdFirst;
-    std::uint8_t streamIdLast;
-    IdAt idAt;
-    std::uint8_t codeFirst;
-    std::uint8_t codeLast;
-    SlotKind group;
-};
-
-// Exclusive rows; the first that matches decides. The byte after the PES header is the
-// substream id of private stream 1; for 0xFD the last header byte is the stream_id_extension.
-constexpr FilterRow kFilter[] = {
-    {0xBD, 0xBD, IdAt::Substream, 0xC0, 0xCF, SlotKind::Audio},       // DD+
-    {0xBD, 0xBD, IdAt::Substream, 0x88, 0x8F, SlotKind::Audio},       // DTS-HD
-    {0xBD, 0xBD, IdAt::Substream, 0x20, 0x2F, SlotKind::Subpicture},  // subpicture
-    {0xBD, 0xBD, IdAt::Substream, 0x80, 0x87, SlotKind::Audio},       // DD
-    {0xBD, 0xBD, IdAt::Substream, 0xA0, 0xA7, SlotKind::Audio},       // LPCM
-    {0xBD, 0xBD, IdAt::Substream, 0xB0, 0xB7, SlotKind::Audio},       // MLP
-    {0xBD, 0xBD, IdAt::Substream, 0x60, 0x6F, SlotKind::Subpicture},  // extended subpicture
-    {0xFD, 0xFD, IdAt::Substream, 0x55, 0x56, SlotKind::Video},       // VC-1
-    {0xE0, 0xE3, IdAt::StreamId, 0xE0, 0xE3, SlotKind::Video},        // MPEG-2, H.264
-    {0xC0, 0xDF, IdAt::StreamId, 0xC0, 0xDF, SlotKind::Audio},        // audio under its own id
-};
-
 }  // namespace
 
 bool PackRules::DropVideo(std::uint8_t code) {
     const int n = findSlot(table_.VideoIds, kVideoOutputs, code);
     const bool drop = n >= 0 && !selection_.IsChecked(SlotKind::Video, n);
     if (!drop && ids_.NewIds[code] == kNoNewId) {
-        const int numbered = (code == 0x55 || code == 0x56) ? 0x55 + ids_.NextVideoNo
-                                                            : ((code & 0xFE) | ids_.NextVideoNo);
-        ids_.NewIds[code] = chooseNewId(ids_, code, numbered, videoRange(code));
+        // VC-1's first id is odd: its number is added, not ORed.
+        const CodecRow* codec = codecFor(CodeUse::Rebuilt, SlotKind::Video, code);
+        const IdRange range = renumberRange(SlotKind::Video, code);
+        const int numbered = codec && codec->codec == Codec::Vc1 ? range.first + ids_.NextVideoNo
+                                                                 : range.first | ids_.NextVideoNo;
+        ids_.NewIds[code] = chooseNewId(ids_, code, numbered, range);
         ++ids_.NextVideoNo;
     }
     return drop;
@@ -107,9 +83,8 @@ bool PackRules::DropAudio(std::uint8_t code) {
     const int n = findSlot(table_.AudioIds, kAudioSlots, code);
     const bool drop = n >= 0 && !selection_.IsChecked(SlotKind::Audio, n);
     if (!drop && ids_.NewIds[code] == kNoNewId) {
-        const int numbered =
-            (code & 0xF0) == 0xC0 ? (0xC0 | ids_.NextAudioNo) : ((code & 0xF8) | ids_.NextAudioNo);
-        ids_.NewIds[code] = chooseNewId(ids_, code, numbered, audioRange(code));
+        const IdRange range = renumberRange(SlotKind::Audio, code);
+        ids_.NewIds[code] = chooseNewId(ids_, code, range.first | ids_.NextAudioNo, range);
         ++ids_.NextAudioNo;
     }
     return drop;
@@ -119,8 +94,8 @@ bool PackRules::DropSub(std::uint8_t code) {
     const int n = findSlot(table_.SubIds, kSubSlots, code);
     const bool drop = n >= 0 && !selection_.IsChecked(SlotKind::Subpicture, n);
     if (!drop && ids_.NewIds[code] == kNoNewId) {
-        const int numbered = (code & 0xE0) | ids_.NextSubNo;
-        ids_.NewIds[code] = chooseNewId(ids_, code, numbered, subRange(code));
+        const IdRange range = renumberRange(SlotKind::Subpicture, code);
+        ids_.NewIds[code] = chooseNewId(ids_, code, range.first | ids_.NextSubNo, range);
         ++ids_.NextSubNo;
     }
     return drop;
@@ -155,12 +130,11 @@ bool PackRules::RebuildPack(std::uint8_t* buffer, std::size_t n) {
 
     if (at(0) != 0x00 || at(1) != 0x00 || at(2) != 0x01 || at(3) != pack::kPackStart) return false;
 
-    for (const auto& row : kFilter) {
-        if (id < row.streamIdFirst || id > row.streamIdLast) continue;
-        const std::uint8_t code = row.idAt == IdAt::Substream ? sub : id;
-        if (code < row.codeFirst || code > row.codeLast) continue;
+    // The filter: the pack of a codec's stream is kept or dropped by its group's decision
+    // and renumbered where its code sits; every other pack is copied as it is.
+    const auto decide = [&](SlotKind group, std::uint8_t code, std::size_t offset) {
         bool drop = false;
-        switch (row.group) {
+        switch (group) {
             case SlotKind::Video:
                 drop = DropVideo(code);
                 break;
@@ -172,9 +146,22 @@ bool PackRules::RebuildPack(std::uint8_t* buffer, std::size_t n) {
                 break;
         }
         if (drop) return false;
-        put(row.idAt == IdAt::Substream ? subOffset : kStreamIdOffset, ids_.NewIds[code]);
+        put(offset, ids_.NewIds[code]);
         return true;
+    };
+    for (const auto& codec : kCodecs) {
+        // For private stream 1 the code is the substream id after the PES header; for 0xFD,
+        // the last header byte, taken as the stream_id_extension.
+        const bool carried = codec.codeAt == CodeAt::StreamId    ? true
+                             : codec.codeAt == CodeAt::Extension ? id == pack::kExtendedStreamId
+                                                                 : id == pack::kPrivateStream1;
+        const std::uint8_t code = codec.codeAt == CodeAt::StreamId ? id : sub;
+        if (carried && codec.rebuilt.contains(code))
+            return decide(codec.kind, code,
+                          codec.codeAt == CodeAt::StreamId ? kStreamIdOffset : subOffset);
     }
+    if (id >= kOwnIdAudioFirst && id <= kOwnIdAudioLast)
+        return decide(SlotKind::Audio, id, kStreamIdOffset);
     return true;
 }
 

@@ -4,13 +4,11 @@
 #include <stdexcept>
 #include <utility>
 
+#include "engine/codec_table.h"
+
 namespace tarnwell {
 
 namespace {
-
-bool inRange(std::int32_t code, std::int32_t low, std::int32_t high) {
-    return code >= low && code <= high;
-}
 
 const char* designCaption(SlotKind kind) {
     switch (kind) {
@@ -39,38 +37,39 @@ const char* emptySlotCaption(SlotKind kind) {
 
 constexpr SlotKind kAllKinds[] = {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture};
 
-// Slot number as the caption suffix: one digit for video, two for audio and subpicture.
-std::string slotSuffix(SlotKind kind, int n) {
-    std::string digits = std::to_string(n);
-    if (kind != SlotKind::Video && digits.size() < 2) digits.insert(0, "0");
-    return "." + digits;
+std::string typeCaption(SlotKind kind, std::int32_t code) {
+    const CodecRow* codec = codecFor(CodeUse::Captioned, kind, code);
+    return codec ? std::string(codec->caption) : std::string();
 }
 
 }  // namespace
 
+std::string slotDigits(SlotKind kind, int n) {
+    std::string digits = std::to_string(n);
+    if (kind != SlotKind::Video && digits.size() < 2) digits.insert(0, "0");
+    return digits;
+}
+
+std::string slotName(SlotKind kind, int n) {
+    const char* prefix = kind == SlotKind::Video   ? "video"
+                         : kind == SlotKind::Audio ? "audio"
+                                                   : "sub";
+    return prefix + slotDigits(kind, n);
+}
+
 std::string VideoTypeCaption(std::int32_t code) {
     if (code == -1) return "No video stream";
-    if (inRange(code, 0x55, 0x56)) return "VC-1.stream";
-    if (inRange(code, 0xE0, 0xE1)) return "MPEG-2.stream";
-    if (inRange(code, 0xE2, 0xE3)) return "H.264.stream";
-    return {};
+    return typeCaption(SlotKind::Video, code);
 }
 
 std::string AudioTypeCaption(std::int32_t code) {
     if (code == -1) return "No audio stream";
-    if (inRange(code, 0x80, 0x87)) return "DD.stream";
-    if (inRange(code, 0x88, 0x8F)) return "DTSHD.stream";
-    if (inRange(code, 0xA0, 0xA7)) return "LPCM.stream";
-    if (inRange(code, 0xB0, 0xB7)) return "MLP.stream";
-    if (inRange(code, 0xC0, 0xCF)) return "DD+.stream";
-    return {};
+    return typeCaption(SlotKind::Audio, code);
 }
 
 std::string SubTypeCaption(std::int32_t code) {
     if (code == -1) return "No subpicture stream";
-    if (inRange(code, 0x20, 0x2F)) return "Subpicture";
-    if (inRange(code, 0x60, 0x6F)) return "Ext.Subpicture";
-    return {};
+    return typeCaption(SlotKind::Subpicture, code);
 }
 
 StreamSelection::StreamSelection() {
@@ -168,7 +167,7 @@ void StreamSelection::FillFromStreamTable(const StreamTable& table) {
         const bool found = code >= 0;
         setEnabled(kind, n, found);
         setChecked(kind, n, found);
-        if (found) setCaption(kind, n, typeCaption + slotSuffix(kind, n));
+        if (found) setCaption(kind, n, typeCaption + "." + slotDigits(kind, n));
     };
     for (int n = 0; n < kVideoOutputs; ++n)
         fill(SlotKind::Video, n, table.VideoIds[n], VideoTypeCaption(table.VideoIds[n]));

@@ -37,6 +37,12 @@ std::string VideoTypeCaption(std::int32_t code);
 std::string AudioTypeCaption(std::int32_t code);
 std::string SubTypeCaption(std::int32_t code);
 
+// A slot's number as every name of it shows it: one digit for video ("1"), two for audio and
+// subpicture ("03"), as in the captions ("DD+.stream.03") and the delay lines.
+std::string slotDigits(SlotKind kind, int n);
+// A slot's name on the command line and in read --json: "video0", "audio03", "sub15".
+std::string slotName(SlotKind kind, int n);
+
 class StreamSelection {
   public:
     static constexpr int slotCount(SlotKind kind) {
