@@ -49,7 +49,7 @@ void SubpictureAssembler::feed(std::span<const std::uint8_t> chunk, bool packetS
     while (!chunk.empty()) {
         const auto [used, taken] = take(chunk);
         chunk = chunk.subspan(used);
-        if (taken == Taken::Refused) refuse({}, {}, {});
+        if (taken == Taken::Refused) refuse({}, {});
         replay();
     }
 }
@@ -97,9 +97,9 @@ std::pair<std::size_t, SubpictureAssembler::Taken> SubpictureAssembler::take(
     return {used, Taken::Partly};
 }
 
-void SubpictureAssembler::refuse(std::string_view reason, std::span<const std::uint8_t> rest,
+void SubpictureAssembler::refuse(std::span<const std::uint8_t> rest,
                                  std::span<const Mark> restMarks) {
-    if (!quiet_) log_(skippedUnitLine(streamName_, unitPts_, reason.empty() ? reason_ : reason));
+    if (!quiet_) log_(skippedUnitLine(streamName_, unitPts_, reason_));
     // The unit's bytes from its first packet with a PTS on are assembled again, within a
     // budget that keeps the work on any stream a few times its size.
     const bool again = !marks_.empty() && replayed_ + unit_.size() <= 4 * fed_ + (64u << 10);
@@ -141,7 +141,7 @@ void SubpictureAssembler::replay() {
             restMarks.push_back({replayMarks_[k].offset - at, replayMarks_[k].pts});
         replay_.clear();
         replayMarks_.clear();
-        refuse({}, rest, restMarks);
+        refuse(rest, restMarks);
         at = 0, mark = 0;
     }
     replay_.clear();
@@ -154,7 +154,7 @@ void SubpictureAssembler::finish() {
     // Whole units may still stand behind a size too large; the rest is not logged again.
     quiet_ = true;
     while (!unit_.empty()) {
-        refuse("incomplete", {}, {});
+        refuse({}, {});
         replay();
     }
     quiet_ = false;

@@ -109,7 +109,7 @@ class SubpictureAssembler {
     std::pair<std::size_t, Taken> take(std::span<const std::uint8_t> bytes);
     // Drops the unit; its bytes from its first inner PTS packet on, followed by what is still
     // to be assembled again, become the bytes to assemble again.
-    void refuse(std::string_view reason, std::span<const std::uint8_t> stillToReplay,
+    void refuse(std::span<const std::uint8_t> stillToReplay,
                 std::span<const Mark> stillToReplayMarks);
     void replay();
     void clearUnit();
