@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "app/main_controls.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "jobs/host.h"
 
 class QPushButton;

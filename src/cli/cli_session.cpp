@@ -6,7 +6,7 @@
 #include "cli/interrupt.h"
 #include "cli/playlist_export.h"
 #include "cli/read_json.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "jobs/commands.h"
 #include "jobs/host.h"
 

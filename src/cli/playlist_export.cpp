@@ -1,6 +1,6 @@
 #include "cli/playlist_export.h"
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 namespace tarnwell::cli {
 

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "engine/codec_table.h"
+#include "formats/codec_table.h"
 #include "jobs/output_naming.h"
 
 namespace tarnwell::cli {

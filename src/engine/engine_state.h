@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/file_io.h"
-#include "engine/slot_limits.h"
+#include "io/file_io.h"
+#include "formats/slot_limits.h"
 #include "engine/stream_table.h"
 
 namespace tarnwell {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/file_io.h"
-#include "engine/slot_limits.h"
+#include "io/file_io.h"
+#include "formats/slot_limits.h"
 
 namespace tarnwell {
 

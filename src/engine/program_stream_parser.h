@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "engine/codec_table.h"
-#include "engine/report_sink.h"
+#include "formats/codec_table.h"
+#include "io/report_sink.h"
 #include "engine/stream_table.h"
 
 namespace tarnwell {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 #include "engine/run_control.h"
 
 namespace tarnwell {

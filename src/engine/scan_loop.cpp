@@ -7,11 +7,11 @@
 
 #include "engine/block_walk.h"
 #include "engine/frame_counter.h"
-#include "engine/pack_layout.h"
+#include "formats/pack_layout.h"
 #include "engine/program_stream_parser.h"
 #include "engine/progress.h"
-#include "engine/read_ahead.h"
-#include "engine/slot_limits.h"
+#include "io/read_ahead.h"
+#include "formats/slot_limits.h"
 
 namespace tarnwell {
 

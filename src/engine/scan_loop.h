@@ -5,7 +5,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/output_routing.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "engine/run_control.h"
 #include "engine/scan_result.h"
 

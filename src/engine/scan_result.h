@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/slot_limits.h"
+#include "formats/slot_limits.h"
 #include "engine/stream_table.h"
 
 namespace tarnwell {

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/slot_limits.h"
+#include "formats/slot_limits.h"
 
 namespace tarnwell {
 

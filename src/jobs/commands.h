@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "engine/engine_state.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "engine/scan_result.h"
 #include "jobs/host.h"
 #include "jobs/input_choice.h"

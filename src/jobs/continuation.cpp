@@ -1,6 +1,6 @@
 #include "jobs/continuation.h"
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 namespace tarnwell {
 

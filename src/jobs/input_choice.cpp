@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 namespace tarnwell {
 

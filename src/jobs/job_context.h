@@ -3,7 +3,7 @@
 // and the window's two interfaces. A job reaches the outside only through these.
 
 #include "engine/engine_state.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "engine/scan_result.h"
 #include "jobs/host.h"
 #include "jobs/input_choice.h"

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/report_sink.h"
-#include "engine/slot_limits.h"
+#include "io/report_sink.h"
+#include "formats/slot_limits.h"
 
 namespace tarnwell {
 

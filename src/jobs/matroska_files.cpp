@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "engine/codec_table.h"
-#include "engine/stream_probe.h"
-#include "jobs/mkvmerge_options.h"
+#include "formats/codec_table.h"
+#include "formats/stream_probe.h"
+#include "formats/mkvmerge_options.h"
 #include "jobs/output_naming.h"
 #include "playlist/matroska_title.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/lpcm_wav.h"
+#include "formats/lpcm_wav.h"
 #include "engine/output_routing.h"
 #include "engine/scan_result.h"
 #include "playlist/playlist_state.h"

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 namespace tarnwell {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "engine/engine_state.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "jobs/host.h"
 
 namespace tarnwell {

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 namespace tarnwell {
 

@@ -1,6 +1,6 @@
 #include "jobs/output_naming.h"
 
-#include "engine/codec_table.h"
+#include "formats/codec_table.h"
 #include "jobs/input_choice.h"
 
 namespace tarnwell {

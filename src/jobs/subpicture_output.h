@@ -24,14 +24,14 @@
 #include <thread>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 #include "engine/output_routing.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "engine/scan_result.h"
-#include "engine/subpicture_unit.h"
-#include "jobs/hd_sup_writer.h"
+#include "formats/subpicture_unit.h"
+#include "formats/hd_sup_writer.h"
 #include "jobs/host.h"
-#include "jobs/pgs_writer.h"
+#include "formats/pgs_writer.h"
 #include "jobs/stream_routing.h"
 
 namespace tarnwell {

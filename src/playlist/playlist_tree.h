@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "engine/stream_table.h"
 #include "playlist/playlist_state.h"
 #include "selection/stream_selection.h"

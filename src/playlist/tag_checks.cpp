@@ -1,6 +1,6 @@
 #include "playlist/tag_checks.h"
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 #include "playlist/attribute_lookup.h"
 
 namespace tarnwell {

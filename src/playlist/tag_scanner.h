@@ -8,8 +8,8 @@
 #include <span>
 #include <string>
 
-#include "engine/file_io.h"
-#include "engine/report_sink.h"
+#include "io/file_io.h"
+#include "io/report_sink.h"
 
 namespace tarnwell {
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/file_io.h"
-#include "engine/read_ahead.h"
+#include "io/file_io.h"
+#include "io/read_ahead.h"
 
 namespace tarnwell {
 

@@ -1,7 +1,7 @@
 #include "rebuild/pack_rules.h"
 
-#include "engine/codec_table.h"
-#include "engine/pack_layout.h"
+#include "formats/codec_table.h"
+#include "formats/pack_layout.h"
 
 namespace tarnwell {
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "engine/codec_table.h"
+#include "formats/codec_table.h"
 
 namespace tarnwell {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/slot_limits.h"
+#include "formats/slot_limits.h"
 #include "engine/stream_table.h"
 
 namespace tarnwell {

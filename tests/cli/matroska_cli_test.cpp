@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "cli/process.h"
-#include "engine/file_io.h"
+#include "io/file_io.h"
 #include "evo_builder.h"
 #include "subpicture_encoder.h"
 #include "support/shell_output.h"

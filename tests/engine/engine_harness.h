@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "engine/scan_loop.h"
 #include "evo_builder.h"
 #include "jobs/host.h"

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
-#include "engine/report_sink.h"
+#include "io/file_io.h"
+#include "io/report_sink.h"
 #include "fuzz_support.h"
 #include "jobs/commands.h"
 #include "support/temp_dir.h"

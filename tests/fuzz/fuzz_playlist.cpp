@@ -15,8 +15,8 @@
 #include <string>
 
 #include "engine/engine_state.h"
-#include "engine/file_io.h"
-#include "engine/report_sink.h"
+#include "io/file_io.h"
+#include "io/report_sink.h"
 #include "fuzz_support.h"
 #include "jobs/host.h"
 #include "jobs/input_choice.h"

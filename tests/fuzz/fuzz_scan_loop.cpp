@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "engine/scan_loop.h"
 #include "fuzz_support.h"
 #include "jobs/host.h"

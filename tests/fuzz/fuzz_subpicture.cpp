@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/subpicture_unit.h"
+#include "formats/subpicture_unit.h"
 #include "fuzz_support.h"
-#include "jobs/pgs_writer.h"
+#include "formats/pgs_writer.h"
 
 namespace {
 

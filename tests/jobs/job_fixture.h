@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "jobs/commands.h"
 #include "jobs/evo_fixture.h"
 #include "support/temp_dir.h"

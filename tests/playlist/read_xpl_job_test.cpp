@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 #include "jobs/read_xpl_job.h"
 #include "playlist/tag_scanner.h"
 #include "support/temp_dir.h"

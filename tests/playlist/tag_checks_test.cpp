@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 namespace tarnwell {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell {

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 #include "jobs/commands.h"
 #include "rebuild/pack_copier.h"
 #include "rebuild_rig.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 #include "jobs/host.h"
 #include "jobs/input_choice.h"
 #include "jobs/job_context.h"

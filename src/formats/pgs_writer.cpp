@@ -1,4 +1,4 @@
-#include "jobs/pgs_writer.h"
+#include "formats/pgs_writer.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // The unit assembler and decoder over units made by the fixture encoder: both forms, both
 // colour sizes, units cut anywhere, and each kind of damage once.
 
-#include "engine/subpicture_unit.h"
+#include "formats/subpicture_unit.h"
 
 #include <gtest/gtest.h>
 

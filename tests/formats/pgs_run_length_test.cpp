@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "engine/subpicture_unit.h"
-#include "jobs/pgs_writer.h"
+#include "formats/subpicture_unit.h"
+#include "formats/pgs_writer.h"
 #include "subpicture_encoder.h"
 
 namespace tarnwell::testing {

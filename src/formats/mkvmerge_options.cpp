@@ -1,8 +1,8 @@
-#include "jobs/mkvmerge_options.h"
+#include "formats/mkvmerge_options.h"
 
 #include <nlohmann/json.hpp>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 namespace tarnwell {
 

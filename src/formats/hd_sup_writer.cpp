@@ -1,4 +1,4 @@
-#include "jobs/hd_sup_writer.h"
+#include "formats/hd_sup_writer.h"
 
 #include <array>
 #include <utility>

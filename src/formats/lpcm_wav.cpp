@@ -1,4 +1,4 @@
-#include "engine/lpcm_wav.h"
+#include "formats/lpcm_wav.h"
 
 #include <algorithm>
 #include <limits>

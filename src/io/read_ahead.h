@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 namespace tarnwell {
 

@@ -1,4 +1,4 @@
-#include "engine/subpicture_unit.h"
+#include "formats/subpicture_unit.h"
 
 #include <algorithm>
 #include <utility>

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
-#include "engine/report_sink.h"
+#include "io/file_io.h"
+#include "io/report_sink.h"
 
 namespace tarnwell {
 

@@ -1,4 +1,4 @@
-#include "engine/report_sink.h"
+#include "io/report_sink.h"
 
 namespace tarnwell {
 

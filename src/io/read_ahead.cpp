@@ -1,4 +1,4 @@
-#include "engine/read_ahead.h"
+#include "io/read_ahead.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,6 @@
-#include "engine/file_io.h"
+#include "io/file_io.h"
+
+#include "engine/engine_harness.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,8 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-
-#include "engine_harness.h"
 
 namespace tarnwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/codec_table.h"
+#include "formats/codec_table.h"
 
 #include <gtest/gtest.h>
 

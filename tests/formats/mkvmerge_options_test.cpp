@@ -2,7 +2,7 @@
 // writes the Matroska file it describes: tracks with their codecs, names, languages and
 // delays, the title, and the chapters file as mkvextract gives it back.
 
-#include "jobs/mkvmerge_options.h"
+#include "formats/mkvmerge_options.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
-#include "engine/lpcm_wav.h"
+#include "formats/lpcm_wav.h"
 #include "evo_builder.h"
 #include "jobs/output_naming.h"
 #include "playlist/matroska_title.h"

@@ -1,7 +1,7 @@
 // ffmpeg (a checker only) decodes the LPCM of an EVO with its own pcm_dvd decoder; the WAV
 // file written from the parser's payload chunks must decode to the very same samples.
 
-#include "engine/lpcm_wav.h"
+#include "formats/lpcm_wav.h"
 
 #include <gtest/gtest.h>
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <thread>
 
-#include "engine/file_io.h"
+#include "io/file_io.h"
 #include "evo_builder.h"
-#include "jobs/hd_sup_writer.h"
-#include "jobs/pgs_writer.h"
+#include "formats/hd_sup_writer.h"
+#include "formats/pgs_writer.h"
 #include "jobs/subpicture_output.h"
 #include "subpicture_encoder.h"
 #include "support/shell_output.h"

@@ -1,4 +1,4 @@
-#include "engine/file_io.h"
+#include "io/file_io.h"
 
 #include <fcntl.h>
 #include <pthread.h>

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/slot_limits.h"
+#include "formats/slot_limits.h"
 
 namespace tarnwell {
 

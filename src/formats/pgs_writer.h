@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
-#include "engine/subpicture_unit.h"
+#include "io/file_io.h"
+#include "formats/subpicture_unit.h"
 
 namespace tarnwell {
 

@@ -1,4 +1,4 @@
-#include "engine/stream_probe.h"
+#include "formats/stream_probe.h"
 
 #include <algorithm>
 #include <array>
