@@ -1,6 +1,6 @@
 #pragma once
-// What a read-mode run found, as a value of its own: unlike the stream table, which the
-// playlist reader overwrites with its marks, this keeps the codes and time stamps of the scan.
+// What a read-mode run found, as a value of its own: the codes and time stamps of the scan,
+// kept while later runs fill the stream table again.
 
 #include <cstdint>
 #include <vector>
@@ -35,18 +35,6 @@ struct ScanResult {
         for (const auto& stream : streams)
             if (stream.kind == kind && stream.number == number) return &stream;
         return nullptr;
-    }
-
-    // The stream table the run left: each stream's code at its number.
-    StreamTable table() const {
-        StreamTable codes;
-        for (const auto& stream : streams) {
-            const auto n = static_cast<std::size_t>(stream.number);
-            if (stream.kind == SlotKind::Video) codes.VideoIds.at(n) = stream.code;
-            if (stream.kind == SlotKind::Audio) codes.AudioIds.at(n) = stream.code;
-            if (stream.kind == SlotKind::Subpicture) codes.SubIds.at(n) = stream.code;
-        }
-        return codes;
     }
 };
 

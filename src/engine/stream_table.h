@@ -1,7 +1,6 @@
 #pragma once
 // The streams of the current file, by stream number: the code that identified each stream
-// (stream id, substream id or stream_id_extension), or -1 for no stream. The playlist reader
-// marks the streams it lists with 1 instead.
+// (stream id, substream id or stream_id_extension), or -1 for no stream.
 
 #include <array>
 #include <cstdint>

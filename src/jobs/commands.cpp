@@ -38,7 +38,6 @@ bool Commands::bCheckClick() {
     return runJob([this] {
         auto job = context();
         lastScan_ = {};
-        tableHoldsMarks_ = false;
         lastScan_ = tarnwell::bCheckClick(job);
     });
 }
@@ -46,7 +45,6 @@ bool Commands::bCheckClick() {
 bool Commands::bDemuxClick() {
     return runJob([this] {
         auto job = context();
-        tableHoldsMarks_ = false;
         tarnwell::bDemuxClick(job, &playlist_);
     });
 }
@@ -54,7 +52,6 @@ bool Commands::bDemuxClick() {
 bool Commands::bReadXPLClick() {
     return runJob([this] {
         auto job = context();
-        tableHoldsMarks_ = true;
         tarnwell::bReadXPLClick(job, playlist_);
     });
 }
@@ -62,8 +59,7 @@ bool Commands::bReadXPLClick() {
 bool Commands::bRebuildClick() {
     return runJob([this] {
         auto job = context();
-        // Read XPL leaves the playlist's marks in the table: the codes are those of the scan.
-        tarnwell::bRebuildClick(job, tableHoldsMarks_ ? lastScan_.table() : state_->streamTable);
+        tarnwell::bRebuildClick(job, state_->streamTable);
     });
 }
 

@@ -58,8 +58,6 @@ class Commands : private SelectionObserver {
     InputChoice input_;
     PlaylistState playlist_;
     ScanResult lastScan_;
-    // Read XPL ran after the last Read EVO or Demux: the stream table holds its marks.
-    bool tableHoldsMarks_ = false;
     bool running_ = false;
 };
 

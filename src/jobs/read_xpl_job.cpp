@@ -50,15 +50,19 @@ void bReadXPLClick(JobContext& job, PlaylistState& playlist) {
     scanTagFile(file, std::span(job.state.ReadBuf).first(kReadBufSize), scanner, job.sink);
     file.close();
 
-    // The marks of the tracks listed below replace whatever the last EVO scan found.
-    job.state.streamTable.clear();
+    // The tracks listed below replace those of the last read; the stream table keeps the codes
+    // of the last EVO scan.
+    playlist.listed = {};
 
     if (const auto title = selectTitle(playlist.tagLines, job.input.EVObase)) {
         playlist.titleTimeBase = titleSetTimeBase(playlist.tagLines, title->first);
         playlist.keepTagLines(title->first, title->count);
-        playlist.setTree(
-            buildTitleTree(playlist.tagLines, checks.playlistName(),
-                           TrackListing{playlist, job.state.streamTable, job.selection, job.sink}));
+        TitleTree tree = buildTitleTree(playlist.tagLines, checks.playlistName(),
+                                        TrackListing{playlist, job.sink});
+        playlist.listed = tree.listed;
+        for (const auto& slot : tree.slots)
+            job.selection.MarkFromPlaylist(slot.kind, slot.number, slot.text);
+        playlist.setTree(std::move(tree.nodes));
     }
 
     playlist.setTagViewVisible(true);

@@ -1,7 +1,5 @@
 #include "playlist/matroska_title.h"
 
-#include <cstdio>
-
 #include "playlist/attribute_lookup.h"
 
 namespace tarnwell {
@@ -60,33 +58,6 @@ std::optional<std::uint32_t> referenced(std::string_view name) {
     }
     if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
     return value;
-}
-
-std::string escapeXml(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-                break;
-        }
-    }
-    return out;
 }
 
 }  // namespace
@@ -197,32 +168,6 @@ std::string decodeXmlText(std::string_view text) {
         out += text[at++];
     }
     return out;
-}
-
-std::string matroskaChaptersXml(const std::vector<TitleChapter>& chapters) {
-    std::string xml =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<!DOCTYPE Chapters SYSTEM \"matroskachapters.dtd\">\n"
-        "<Chapters>\n"
-        "  <EditionEntry>\n";
-    for (const auto& chapter : chapters) {
-        const std::int64_t ns = chapter.startNs;
-        char time[32];
-        std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld.%09lld",
-                      static_cast<long long>(ns / 3'600'000'000'000),
-                      static_cast<long long>(ns / 60'000'000'000 % 60),
-                      static_cast<long long>(ns / 1'000'000'000 % 60),
-                      static_cast<long long>(ns % 1'000'000'000));
-        xml += "    <ChapterAtom>\n      <ChapterTimeStart>";
-        xml += time;
-        xml += "</ChapterTimeStart>\n      <ChapterDisplay>\n        <ChapterString>";
-        xml += escapeXml(chapter.name);
-        xml +=
-            "</ChapterString>\n        <ChapterLanguage>und</ChapterLanguage>\n"
-            "      </ChapterDisplay>\n    </ChapterAtom>\n";
-    }
-    xml += "  </EditionEntry>\n</Chapters>\n";
-    return xml;
 }
 
 }  // namespace tarnwell

@@ -12,17 +12,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/stream_table.h"
+#include "formats/matroska_chapters.h"
+#include "formats/slot_limits.h"
 
 namespace tarnwell {
 
 inline constexpr std::int32_t kDefaultTimeBase = 60;
-
-struct TitleChapter {
-    std::int64_t startNs = 0;  // from the start of the clip
-    std::string name;          // plain text (entities decoded)
-    bool operator==(const TitleChapter&) const = default;
-};
 
 struct TitleTrack {
     std::string name;              // the track's description; empty for none
@@ -55,8 +50,5 @@ MatroskaTitle readMatroskaTitle(const std::vector<std::string>& titleLines,
 // Attribute text with the XML character references and the five named entities replaced by
 // the characters they stand for; anything else stays as it is.
 std::string decodeXmlText(std::string_view text);
-
-// Matroska XML chapters: one edition, one atom per chapter, names escaped.
-std::string matroskaChaptersXml(const std::vector<TitleChapter>& chapters);
 
 }  // namespace tarnwell

@@ -32,6 +32,18 @@ class PlaylistObserver {
     virtual void treeChanged() {}
 };
 
+// The highest track or stream number a playlist's listing has room for.
+inline constexpr int kMaxListedNumber = 16;
+
+// The video tracks and the audio and subtitle streams the last read title listed, by
+// number - 1: each number counts once, at its first listing.
+struct ListedTracks {
+    std::array<bool, kMaxListedNumber> video{};
+    std::array<bool, kMaxListedNumber> audio{};
+    std::array<bool, kMaxListedNumber> subtitles{};
+    bool operator==(const ListedTracks&) const = default;
+};
+
 // The number of entries an attribute table is indexed by (1..8; entry 0 is never used).
 inline constexpr int kAttrTableSize = 8;
 
@@ -50,6 +62,8 @@ struct PlaylistState {
     // The frames per second of the TitleSet around the title that the last read kept (the
     // tag lines are then that title's); 0 when it found no title for the EVO file.
     std::int32_t titleTimeBase = 0;
+    // What the last read listed; empty when it found no title for the EVO file.
+    ListedTracks listed;
 
     std::vector<PlaylistObserver*> observers;
 

@@ -15,11 +15,11 @@ std::string twoDigits(int number) {
 }
 
 // Marks the number as listed; false when it was listed already or has no place.
-bool markListed(auto& ids, int number) {
+bool markListed(std::array<bool, kMaxListedNumber>& listed, int number) {
     if (number < 1 || number > kMaxListedNumber) return false;
-    auto& entry = ids[static_cast<std::size_t>(number - 1)];
-    if (entry == 1) return false;
-    entry = 1;
+    auto& entry = listed[static_cast<std::size_t>(number - 1)];
+    if (entry) return false;
+    entry = true;
     return true;
 }
 
@@ -29,22 +29,23 @@ void addNode(std::vector<TreeNode>& tree, TopNode parent, std::string text) {
 
 }  // namespace
 
-std::vector<TreeNode> buildTitleTree(const std::vector<std::string>& titleLines,
-                                     std::string_view playlistName, TrackListing listing) {
-    std::vector<TreeNode> tree{
-        {"Info", {}}, {"Video", {}}, {"Audio", {}}, {"Subtitle", {}}, {"Chapter", {}}};
+TitleTree buildTitleTree(const std::vector<std::string>& titleLines, std::string_view playlistName,
+                         TrackListing listing) {
+    TitleTree result;
+    auto& tree = result.nodes;
+    tree = {{"Info", {}}, {"Video", {}}, {"Audio", {}}, {"Subtitle", {}}, {"Chapter", {}}};
     if (!playlistName.empty()) addNode(tree, kInfo, "Title: " + std::string(playlistName));
 
-    auto listStream = [&](std::string_view line, auto& ids, const auto& table, TopNode parent,
+    auto listStream = [&](std::string_view line, auto& listed, const auto& table, TopNode parent,
                           SlotKind kind) {
         const int stream = GetAttrInt(line, "streamNumber");
-        if (!markListed(ids, stream)) return;
+        if (!markListed(listed, stream)) return;
         const int attr = GetAttrInt(line, "mediaAttr");
         const auto text = PlaylistState::entry(table, attr) + ".stream." + twoDigits(stream - 1) +
                           "." + GetAttr(line, "description").text;
         addNode(tree, parent, text);
         listing.sink.log(text + " found!");
-        listing.selection.MarkFromPlaylist(kind, stream - 1, text);
+        result.slots.push_back({kind, stream - 1, text});
     };
 
     for (const auto& line : titleLines) {
@@ -54,28 +55,28 @@ std::vector<TreeNode> buildTitleTree(const std::vector<std::string>& titleLines,
         }
         if (containsNoCase(line, "<VIDEO ")) {
             const int track = GetAttrInt(line, "track");
-            if (markListed(listing.marks.VideoIds, track)) {
+            if (markListed(result.listed.video, track)) {
                 const int attr = GetAttrInt(line, "mediaAttr");
                 const auto text = PlaylistState::entry(listing.tables.VideoAttr, attr) +
                                   ".stream." + std::to_string(track - 1);
                 addNode(tree, kVideo, text);
                 listing.sink.log(text + " found!");
                 // Only the first video track has a check box of its own.
-                if (track == 1) listing.selection.MarkFromPlaylist(SlotKind::Video, 0, text);
+                if (track == 1) result.slots.push_back({SlotKind::Video, 0, text});
             }
         }
         if (containsNoCase(line, "<AUDIO "))
-            listStream(line, listing.marks.AudioIds, listing.tables.AudioAttr, kAudio,
+            listStream(line, result.listed.audio, listing.tables.AudioAttr, kAudio,
                        SlotKind::Audio);
         if (containsNoCase(line, "<SUBTITLE "))
-            listStream(line, listing.marks.SubIds, listing.tables.SubAttr, kSubtitle,
+            listStream(line, result.listed.subtitles, listing.tables.SubAttr, kSubtitle,
                        SlotKind::Subpicture);
         if (containsNoCase(line, "<CHAPTER "))
             addNode(
                 tree, kChapter,
                 GetAttr(line, "titleTimeBegin").text + ": " + GetAttr(line, "displayName").text);
     }
-    return tree;
+    return result;
 }
 
 }  // namespace tarnwell

@@ -13,7 +13,7 @@
 #include "formats/lpcm_wav.h"
 #include "evo_builder.h"
 #include "jobs/output_naming.h"
-#include "playlist/matroska_title.h"
+#include "formats/matroska_chapters.h"
 #include "support/shell_output.h"
 #include "support/temp_dir.h"
 

@@ -135,12 +135,13 @@ TEST_F(ReadXplTest, StreamNumbersMissingDescriptionsAndChapters) {
     EXPECT_FALSE(selection.slot(SlotKind::Audio, 0).Enabled);
     EXPECT_EQ(selection.Caption(SlotKind::Audio, 0), "No audio stream");
 
-    StreamTable expected;
-    expected.VideoIds[0] = 1;
-    expected.AudioIds[9] = 1;
-    expected.AudioIds[10] = 1;
-    expected.SubIds[0] = 1;
-    EXPECT_EQ(state->streamTable, expected);
+    ListedTracks expected;
+    expected.video[0] = true;
+    expected.audio[9] = true;
+    expected.audio[10] = true;
+    expected.subtitles[0] = true;
+    EXPECT_EQ(playlist.listed, expected);
+    EXPECT_EQ(state->streamTable, StreamTable{});  // the codes stay those of the last scan
 }
 
 TEST_F(ReadXplTest, DuplicateStreamsAcrossClipsAndOtherVideoTracks) {
@@ -167,8 +168,8 @@ TEST_F(ReadXplTest, DuplicateStreamsAcrossClipsAndOtherVideoTracks) {
         EXPECT_FALSE(selection.slot(SlotKind::Video, n).Enabled) << n;
         EXPECT_EQ(selection.Caption(SlotKind::Video, n), "No video stream") << n;
     }
-    EXPECT_EQ(state->streamTable.VideoIds[1], 1);
-    EXPECT_EQ(state->streamTable.VideoIds[0], -1);
+    EXPECT_TRUE(playlist.listed.video[1]);
+    EXPECT_FALSE(playlist.listed.video[0]);
 }
 
 TEST_F(ReadXplTest, NumbersWithoutAPlaceInTheTables) {
@@ -199,11 +200,11 @@ TEST_F(ReadXplTest, NumbersWithoutAPlaceInTheTables) {
     EXPECT_TRUE(selection.IsChecked(SlotKind::Subpicture, 1));
     for (const auto& entry : playlist.VideoAttr) EXPECT_NE(entry, "never");
 
-    StreamTable expected;
-    expected.VideoIds[15] = 1;
-    expected.AudioIds[15] = 1;
-    expected.SubIds[1] = 1;
-    EXPECT_EQ(state->streamTable, expected);
+    ListedTracks expected;
+    expected.video[15] = true;
+    expected.audio[15] = true;
+    expected.subtitles[1] = true;
+    EXPECT_EQ(playlist.listed, expected);
 }
 
 TEST_F(ReadXplTest, ExactReportsAndViewNotifications) {
@@ -260,7 +261,8 @@ TEST_F(ReadXplTest, EvoNotFoundKeepsEveryTagAndTheTree) {
     EXPECT_EQ(playlist.tree.front().text, "Video");  // the tree before any read
     EXPECT_EQ(playlist.tagLines.front(), "<?xml version=\"1.0\"?>");
     EXPECT_EQ(playlist.tagLines.back(), "</Playlist>");
-    EXPECT_EQ(state->streamTable, StreamTable{});
+    EXPECT_EQ(playlist.listed, ListedTracks{});
+    EXPECT_EQ(state->streamTable.AudioIds[3], 0xC3);  // the scan's codes stay
     EXPECT_FALSE(selection.AnyChecked());
     EXPECT_TRUE(host.isEnabled(Command::ReadXpl));
 }

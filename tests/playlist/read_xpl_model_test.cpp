@@ -98,7 +98,7 @@ struct PlaylistModel {
     Lines log;
     Lines panel1;
     std::string error;
-    StreamTable marks;
+    ListedTracks marks;
     std::array<ModelSlot, 8> video;
     std::array<ModelSlot, 16> audio;
     std::array<ModelSlot, 16> sub;
@@ -183,9 +183,7 @@ struct PlaylistModel {
                                  " bytes");
         }
 
-        marks.VideoIds.fill(-1);
-        marks.AudioIds.fill(-1);
-        marks.SubIds.fill(-1);
+        marks = {};
 
         // The title.
         std::size_t clip = 0;
@@ -240,8 +238,8 @@ struct PlaylistModel {
             }
             if (contains(u, "<VIDEO ")) {
                 const long long t = intAttrOf(line, "track");
-                if (t >= 1 && t <= 16 && marks.VideoIds[t - 1] != 1) {
-                    marks.VideoIds[t - 1] = 1;
+                if (t >= 1 && t <= 16 && !marks.video[t - 1]) {
+                    marks.video[t - 1] = true;
                     const std::string entry = tableText(videoAttr, intAttrOf(line, "mediaAttr")) +
                                               ".stream." + std::to_string(t - 1);
                     tree[1].children.push_back({entry, {}});
@@ -249,8 +247,8 @@ struct PlaylistModel {
                     if (t == 1) video[0] = {true, true, entry, video[0].hint};
                 }
             }
-            if (contains(u, "<AUDIO ")) listStream(line, marks.AudioIds, audioAttr, 2, audio);
-            if (contains(u, "<SUBTITLE ")) listStream(line, marks.SubIds, subAttr, 3, sub);
+            if (contains(u, "<AUDIO ")) listStream(line, marks.audio, audioAttr, 2, audio);
+            if (contains(u, "<SUBTITLE ")) listStream(line, marks.subtitles, subAttr, 3, sub);
             if (contains(u, "<CHAPTER "))
                 tree[4].children.push_back({attrOf(line, "titleTimeBegin").value + ": " +
                                                 attrOf(line, "displayName").value,
@@ -262,8 +260,8 @@ struct PlaylistModel {
     void listStream(const std::string& line, Ids& ids, const std::array<std::string, 9>& table,
                     int node, std::array<ModelSlot, 16>& slots) {
         const long long s = intAttrOf(line, "streamNumber");
-        if (s < 1 || s > 16 || ids[s - 1] == 1) return;
-        ids[s - 1] = 1;
+        if (s < 1 || s > 16 || ids[s - 1]) return;
+        ids[s - 1] = true;
         const std::string number = (s - 1 < 10 ? "0" : "") + std::to_string(s - 1);
         const std::string entry = tableText(table, intAttrOf(line, "mediaAttr")) + ".stream." +
                                   number + "." + attrOf(line, "description").value;
@@ -556,7 +554,7 @@ class ReadXplModelTest : public ::testing::Test {
         for (int n = 0; n < 8; ++n) copySlot(model.video[n], SlotKind::Video, n);
         for (int n = 0; n < 16; ++n) copySlot(model.audio[n], SlotKind::Audio, n);
         for (int n = 0; n < 16; ++n) copySlot(model.sub[n], SlotKind::Subpicture, n);
-        model.marks = tableBefore;
+        model.marks = playlist->listed;
         // Every input here is small enough for the indentation budget: the lines are literal.
         model.read(text, input.EVObase, std::string::npos / 4);
 
@@ -575,7 +573,8 @@ class ReadXplModelTest : public ::testing::Test {
         ASSERT_EQ(sink.statusTexts(1), model.panel1);
         ASSERT_EQ(sink.statusTexts(0), error.empty() ? Lines{"Ready"} : Lines{});
         ASSERT_EQ(render(playlist->tree), render(model.tree));
-        ASSERT_EQ(state->streamTable, error.empty() ? model.marks : tableBefore);
+        ASSERT_EQ(playlist->listed, model.marks);
+        ASSERT_EQ(state->streamTable, tableBefore);  // the playlist never touches the codes
         for (int i = 1; i <= 8; ++i) {
             ASSERT_EQ(playlist->VideoAttr[i], model.videoAttr[i]) << i;
             ASSERT_EQ(playlist->AudioAttr[i], model.audioAttr[i]) << i;
