@@ -309,11 +309,13 @@ void TfMain::createOptionsPage() {
     ui_.cbMatroska->setToolTip(
         QStringLiteral("Demux writes files for mkvmerge: codec extensions, LPCM as WAV, "
                        "subpictures as PGS, delays in the names, chapters and an option file"));
+    ui_.cbMatroska->setChecked(defaultChecked(Option::MatroskaReady));
     placeOptionBox(ui_.cbMatroska, {185, 84, 130, 17});
     ui_.cbMakeMkv =
         named(new QCheckBox(QStringLiteral("Make MKV with mkvmerge"), ui_.tsOption), "cbMakeMkv");
     ui_.cbMakeMkv->setToolTip(QStringLiteral(
         "After Demux, mkvmerge (when installed) makes the MKV file from the Matroska-ready files"));
+    ui_.cbMakeMkv->setChecked(defaultChecked(Option::MakeMkv));
     placeOptionBox(ui_.cbMakeMkv, {185, 107, 150, 17});
     // Making the MKV needs the Matroska-ready files: the box is ticked and held while it is on.
     QObject::connect(ui_.cbMakeMkv, &QCheckBox::toggled, this, [this](bool on) {

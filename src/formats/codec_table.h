@@ -64,6 +64,9 @@ struct CodecRow {
     }
 };
 
+// Matroska-ready subpictures are PGS files, whatever the stream's code.
+inline constexpr std::string_view kPgsExtension = "sup";
+
 // Per row: codec, slot kind, where the code sits, the found, captioned and rebuilt ranges;
 // then caption, log name, extension and JSON name.
 // clang-format off
@@ -86,10 +89,10 @@ inline constexpr CodecRow kCodecs[] = {
      "MLP.stream", "MLP audio", "thd", "MLP"},
     {Codec::Subpicture, SlotKind::Subpicture, CodeAt::Substream,
      {0x20, 0x3F}, {0x20, 0x2F}, {0x20, 0x2F},
-     "Subpicture", "Subpicture", "sup", "Subpicture"},
+     "Subpicture", "Subpicture", kPgsExtension, "Subpicture"},
     {Codec::ExtSubpicture, SlotKind::Subpicture, CodeAt::Substream,
      {0x60, 0x7F}, {0x60, 0x6F}, {0x60, 0x6F},
-     "Ext.Subpicture", "Extended subpicture", "sup", "Ext.Subpicture"},
+     "Ext.Subpicture", "Extended subpicture", kPgsExtension, "Ext.Subpicture"},
 };
 // clang-format on
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/scan_loop.h"
+#include "formats/codec_table.h"
 #include "jobs/continuation.h"
 #include "jobs/job_report.h"
 #include "jobs/matroska_files.h"
@@ -63,9 +64,8 @@ void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files,
         const auto caption = job.selection.Caption(kind, n);
         const auto field = job.host.optionText(extension);
         if (!matroska) return streamFileName(base, caption, field);
-        // Subpictures are written as PGS here, whatever their code.
         const FoundStream* found = matroska->scan.find(kind, n);
-        const auto codec = kind == SlotKind::Subpicture ? std::string_view{"sup"}
+        const auto codec = kind == SlotKind::Subpicture ? kPgsExtension
                            : found                      ? codecExtension(kind, found->code)
                                                         : std::string_view{};
         const auto delay = kind == SlotKind::Audio ? audioDelayMs(matroska->scan, n) : 0;
