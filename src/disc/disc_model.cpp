@@ -254,17 +254,17 @@ std::optional<fs::path> subfolder(const fs::path& folder, std::string_view name)
     return std::nullopt;
 }
 
-// A folder's own name, also when it is written with a trailing slash.
-std::string leafName(const fs::path& path) {
-    const auto normal = path.lexically_normal();
-    return (normal.has_filename() ? normal : normal.parent_path()).filename().string();
+// The path made absolute, without "." and ".." and without a trailing slash, so that its
+// last name is the folder's or the file's own name ("." in ADV_OBJ is ADV_OBJ).
+fs::path plainPath(const fs::path& path) {
+    std::error_code error;
+    auto normal = fs::absolute(path, error).lexically_normal();
+    if (!normal.has_filename() && normal != normal.root_path()) normal = normal.parent_path();
+    return normal;
 }
 
-fs::path parentOf(const fs::path& path) {
-    auto normal = path.lexically_normal();
-    if (!normal.has_filename()) normal = normal.parent_path();
-    const auto parent = normal.parent_path();
-    return parent.empty() ? fs::path(".") : parent;
+bool namedNoCase(const fs::path& path, std::string_view name) {
+    return sameNoCase(path.filename().string(), name);
 }
 
 // VPLST<digits>.XPL in any letter case; the number, or nullopt for any other name.
@@ -365,29 +365,27 @@ Disc readPlaylist(std::string_view xml, std::string_view fileName) {
 
 Disc openDisc(const std::filesystem::path& discRootOrFolderOrXpl,
               const std::optional<std::filesystem::path>& playlist) {
-    const auto& given = discRootOrFolderOrXpl;
+    const auto& typed = discRootOrFolderOrXpl;
+    const fs::path given = plainPath(typed);
     std::error_code error;
     fs::path root;
     std::optional<fs::path> xpl = playlist;
     if (fs::is_directory(given, error)) {
-        const auto leaf = leafName(given);
-        root =
-            sameNoCase(leaf, "HVDVD_TS") || sameNoCase(leaf, "ADV_OBJ") ? parentOf(given) : given;
+        const bool inner = namedNoCase(given, "HVDVD_TS") || namedNoCase(given, "ADV_OBJ");
+        root = inner ? given.parent_path() : given;
     } else if (fs::exists(given, error)) {
         // The playlist file itself: the disc root is the folder above its ADV_OBJ folder.
         if (!xpl) xpl = given;
-        const auto folder = parentOf(given);
-        root = sameNoCase(leafName(folder), "ADV_OBJ") ? parentOf(folder) : folder;
+        const auto folder = given.parent_path();
+        root = namedNoCase(folder, "ADV_OBJ") ? folder.parent_path() : folder;
     } else {
-        throw PlaylistError(given.string() + ": no such disc folder or playlist");
+        throw PlaylistError(typed.string() + ": no such disc folder or playlist");
     }
     if (!xpl) xpl = lowestPlaylist(root);
 
     Disc disc = readPlaylist(readWhole(*xpl), xpl->filename().string());
     disc.root = root;
-    const auto relative = fs::absolute(*xpl, error)
-                              .lexically_normal()
-                              .lexically_relative(fs::absolute(root, error).lexically_normal());
+    const auto relative = plainPath(*xpl).lexically_relative(root);
     const bool inside = !relative.empty() && *relative.begin() != "..";
     disc.playlist = inside ? relative : *xpl;
     findClips(root, disc);

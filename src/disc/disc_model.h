@@ -79,7 +79,7 @@ struct Title {
 };
 
 struct Disc {
-    std::filesystem::path root;      // the folder holding HVDVD_TS and ADV_OBJ
+    std::filesystem::path root;      // the folder holding HVDVD_TS and ADV_OBJ (absolute)
     std::string name;                // the Playlist's displayName
     std::filesystem::path playlist;  // relative to root when inside it ("ADV_OBJ/VPLST000.XPL")
     std::vector<Title> titles;       // in document order

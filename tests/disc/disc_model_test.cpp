@@ -122,6 +122,9 @@ TEST(OpenDiscTest, TakesTheLowestPlaylistNumber) {
     const auto disc = openDisc(dir.path() / "adv_obj");
     EXPECT_EQ(disc.name, "vplst9.xpl");
     EXPECT_EQ(disc.playlist, "adv_obj/vplst9.xpl");
+    // "." names the folder it stands for.
+    const testing::CurrentFolder inside(dir.path() / "adv_obj");
+    EXPECT_EQ(openDisc(".").playlist, "adv_obj/vplst9.xpl");
 }
 
 // The model and the Matroska work's reading of the tag lines give each clip of the sample
