@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <pugixml.hpp>
 #include <unordered_map>
@@ -332,7 +333,15 @@ double toSeconds(std::int64_t frames, std::int32_t timeBase) {
 
 std::int64_t toNanoseconds(std::int64_t frames, std::int32_t timeBase) {
     if (timeBase <= 0) timeBase = kDefaultTimeBase;
-    return (frames * 1'000'000'000 + timeBase / 2) / timeBase;
+    // Whole seconds and the frames left apart, so that no time a playlist can write (up to
+    // 999,999,999 hours) overflows; beyond what nanoseconds can hold it stays at the limit.
+    constexpr std::int64_t kNs = 1'000'000'000;
+    constexpr std::int64_t kMaxSeconds = std::numeric_limits<std::int64_t>::max() / kNs - 1;
+    const std::int64_t seconds = frames / timeBase;
+    if (seconds > kMaxSeconds) return std::numeric_limits<std::int64_t>::max();
+    if (seconds < -kMaxSeconds) return std::numeric_limits<std::int64_t>::min();
+    const std::int64_t rest = frames % timeBase * kNs;
+    return seconds * kNs + (rest + (rest < 0 ? -1 : 1) * (timeBase / 2)) / timeBase;
 }
 
 Disc readPlaylist(std::string_view xml, std::string_view fileName) {

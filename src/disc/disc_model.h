@@ -85,7 +85,8 @@ struct Disc {
     std::vector<Title> titles;       // in document order
 };
 
-// Frames of `timeBase` as seconds and as nanoseconds (rounded to the nearest).
+// Frames of `timeBase` as seconds and as nanoseconds (rounded to the nearest, half away from
+// zero; held at the limits of the type where they would overflow).
 double toSeconds(std::int64_t frames, std::int32_t timeBase);
 std::int64_t toNanoseconds(std::int64_t frames, std::int32_t timeBase);
 

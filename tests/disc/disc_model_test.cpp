@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 
 #include "engine/file_io.h"
 #include "playlist/matroska_title.h"
@@ -110,6 +111,10 @@ INSTANTIATE_TEST_SUITE_P(
                          EXPECT_EQ(t.clips.at(0).titleEnd, std::nullopt);
                          ASSERT_EQ(t.chapters.size(), 1u);
                          EXPECT_EQ(toSeconds(t.chapters[0].start, t.timeBase), 1.5);
+                         EXPECT_EQ(toNanoseconds(t.chapters[0].start, t.timeBase), 1'500'000'000);
+                         // The longest time a playlist can write does not overflow.
+                         EXPECT_EQ(toNanoseconds(999'999'999LL * 3600 * 60, 60),
+                                   std::numeric_limits<std::int64_t>::max());
                      }}),
     [](const auto& info) { return std::string(info.param.name); });
 
