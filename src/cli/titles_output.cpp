@@ -38,7 +38,8 @@ Json tracksJson(SlotKind kind, const std::vector<disc::Track>& tracks) {
 
 // "1:02:03.500"
 std::string clockText(std::int64_t frames, std::int32_t timeBase) {
-    const std::int64_t ms = (disc::toNanoseconds(frames, timeBase) + 500'000) / 1'000'000;
+    const std::int64_t ns = disc::toNanoseconds(frames, timeBase);
+    const std::int64_t ms = ns / 1'000'000 + (ns % 1'000'000 >= 500'000 ? 1 : 0);
     char text[48];
     std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld",
                   static_cast<long long>(ms / 3'600'000), static_cast<long long>(ms / 60'000 % 60),

@@ -34,7 +34,10 @@ std::string text(const pugi::xml_node& node, const char* attribute) {
 // An optional sign and decimal digits that fit an int; anything else is no integer.
 std::optional<int> integer(const pugi::xml_node& node, const char* attribute) {
     std::string_view value = node.attribute(attribute).value();
-    if (!value.empty() && value.front() == '+') value.remove_prefix(1);
+    if (!value.empty() && value.front() == '+') {
+        value.remove_prefix(1);
+        if (!value.empty() && value.front() == '-') return std::nullopt;
+    }
     int number = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (value.empty() || error != std::errc() || end != value.data() + value.size())
