@@ -14,6 +14,7 @@ const char* kUsage =
   tarnwell-cli demux   [OPTIONS] [--xpl XPL] EVO
   tarnwell-cli rebuild [OPTIONS] [--xpl XPL] EVO
   tarnwell-cli xpl     [OPTIONS] [--evo EVO] [--tags FILE] [--tree FILE] XPL
+  tarnwell-cli titles  [--json] [--playlist XPL] DISC
   tarnwell-cli --help | --version
 
 Runs the jobs of the window's buttons on the command line:
@@ -21,6 +22,9 @@ Runs the jobs of the window's buttons on the command line:
   demux    Read EVO, Read XPL (with --xpl), untick (--only, --drop), Demux
   rebuild  Read EVO, Read XPL (with --xpl), untick (--only, --drop), Rebuild
   xpl      Read XPL; with --evo the EVO file is chosen first, which selects the title
+  titles   lists every title of the disc's playlist, one line each: number, name, duration,
+           its EVO files (missing ones marked), chapters, audio and subtitle tracks. DISC is
+           the folder holding HVDVD_TS and ADV_OBJ, either of them, or the playlist file
 Every message-log line goes to standard output, one per line. The error text of a failed
 job goes to standard error, and so does a live progress line when it is a terminal.
 
@@ -43,7 +47,9 @@ OPTIONS (defaults are the window's design defaults; no stored settings are read)
   --evo EVO             xpl: choose this EVO file before reading the playlist
   --tags FILE           xpl: write the playlist's tag lines to FILE, one per line
   --tree FILE           xpl: write the title tree to FILE, two blanks per level
-  --json                read: print one JSON document on standard output instead of the log
+  --json                read, titles: print one JSON document on standard output instead
+                        of the log or the lines
+  --playlist XPL        titles: read this playlist, not the lowest ADV_OBJ/VPLST*.XPL
   -h, --help            show this text
   --version             show the program's version
 SLOTS: comma list of video0 video1 audio00..audio15 sub00..sub15
@@ -64,6 +70,7 @@ std::optional<Subcommand> subcommandNamed(const std::string& name) {
     if (name == "demux") return Subcommand::Demux;
     if (name == "rebuild") return Subcommand::Rebuild;
     if (name == "xpl") return Subcommand::Xpl;
+    if (name == "titles") return Subcommand::Titles;
     return std::nullopt;
 }
 
@@ -144,6 +151,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         request.subcommand == Subcommand::Demux || request.subcommand == Subcommand::Rebuild;
     const bool isXpl = request.subcommand == Subcommand::Xpl;
     const bool isRead = request.subcommand == Subcommand::Read;
+    const bool isTitles = request.subcommand == Subcommand::Titles;
     std::vector<std::string> positional;
     bool optionsEnded = false;
 
@@ -227,20 +235,24 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             request.tree = value();
         } else if (argument == "--json") {
             flag();
-            only(isRead);
+            only(isRead || isTitles);
             request.json = true;
+        } else if (argument == "--playlist") {
+            only(isTitles);
+            request.playlist = value();
         } else {
             throw UsageError("unknown option \"" + argument + "\"");
         }
     }
 
-    const char* what = isXpl ? "XPL" : "EVO";
+    const char* what = isXpl ? "XPL" : isTitles ? "DISC" : "EVO";
     if (positional.empty()) throw UsageError(std::string("the ") + what + " file is missing");
     if (positional.size() > 1)
         throw UsageError("more than one " + std::string(what) + " file: \"" + positional[1] + "\"");
     request.input = positional.front();
     if (request.input.empty()) throw UsageError(std::string("the ") + what + " file name is empty");
-    for (const auto* file : {&request.xpl, &request.evo, &request.tags, &request.tree})
+    for (const auto* file :
+         {&request.xpl, &request.evo, &request.tags, &request.tree, &request.playlist})
         if (*file && (*file)->empty()) throw UsageError("an empty file name was given");
     return parsed;
 }

@@ -13,18 +13,19 @@
 
 namespace tarnwell::cli {
 
-enum class Subcommand { Read, Demux, Rebuild, Xpl };
+enum class Subcommand { Read, Demux, Rebuild, Xpl, Titles };
 
 using SlotRef = std::pair<SlotKind, int>;
 
 struct CliRequest {
     Subcommand subcommand = Subcommand::Read;
-    std::string input;                // the EVO file, or the playlist for `xpl`
+    std::string input;                // the EVO file; the playlist for `xpl`; the disc for `titles`
     std::optional<std::string> xpl;   // demux, rebuild: --xpl
     std::optional<std::string> evo;   // xpl: --evo
     std::optional<std::string> tags;  // xpl: --tags
     std::optional<std::string> tree;  // xpl: --tree
-    bool json = false;                // read: --json, the document instead of the log
+    bool json = false;                // read, titles: --json, the document instead of the log
+    std::optional<std::string> playlist;  // titles: --playlist, instead of the disc's own
 
     // The Options tab, with the window's design defaults.
     std::string outputDir{defaultText(TextOption::Workdir)};

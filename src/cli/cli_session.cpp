@@ -6,6 +6,8 @@
 #include "cli/interrupt.h"
 #include "cli/playlist_export.h"
 #include "cli/read_json.h"
+#include "cli/titles_output.h"
+#include "disc/disc_model.h"
 #include "io/report_sink.h"
 #include "jobs/commands.h"
 #include "jobs/host.h"
@@ -104,6 +106,9 @@ class Session {
                 untickSlots(request_, commands_.selection());
                 writePlaylistViews();
                 break;
+            case Subcommand::Titles:
+                writeTitles();
+                break;
         }
         sink_.finishProgress();
         return status_;
@@ -145,6 +150,20 @@ class Session {
         } catch (const std::exception& error) {
             fail(error.what());
         }
+    }
+
+    // No job runs: the disc model is read and printed, or its one-line error goes to `err_`.
+    void writeTitles() {
+        std::string text;
+        try {
+            const auto disc = disc::openDisc(request_.input, request_.playlist);
+            text = request_.json ? titlesJsonText(disc) : titlesText(disc);
+        } catch (const std::exception& error) {
+            fail(error.what());
+            return;
+        }
+        if (std::fputs(text.c_str(), out_) == EOF || std::fflush(out_) != 0)
+            fail("Cannot write the titles to standard output.");
     }
 
     void writeReadJson() {
