@@ -66,11 +66,10 @@ SubpictureForm subpictureFormNamed(const std::string& name) {
     throw UsageError("unknown subpicture form \"" + name + "\" (raw, hd or pgs)");
 }
 
-std::string checkedExtension(const std::string& option, const std::string& value) {
+void checkExtension(const std::string& option, const std::string& value) {
     if (value.size() > kMaxExtensionLength)
         throw UsageError(option + " takes at most " + std::to_string(kMaxExtensionLength) +
                          " characters: \"" + value + "\"");
-    return value;
 }
 
 // ---- Options --------------------------------------------------------------------------------
@@ -81,11 +80,13 @@ struct Option {
     const char* argument;   // the value's name in the usage text; nullptr: takes no value
     Commands commands;
     const char* help;  // the usage text's lines for it, '\n' between them
-    // Sets what it asks for; `typed` is the option's name as given.
-    void (*set)(CliRequest& request, const std::string& value, const std::string& typed);
+    void (*set)(CliRequest& request, const std::string& value);
     // --help, --version: found anywhere before "--", before the command is looked at; they set
     // this and the rest of the line is not read.
     bool ParsedCommandLine::*stops = nullptr;
+    // An extension's option: its value is checked against the limit, and the usage text adds
+    // the limit and the default.
+    std::optional<TextOption> extensionOf = std::nullopt;
 };
 
 void appendSlots(std::vector<SlotRef>& to, const std::string& list) {
@@ -97,68 +98,55 @@ void appendSlots(std::vector<SlotRef>& to, const std::string& list) {
 constexpr Option kOptions[] = {
     {"--output-dir", "-o", "DIR", kEveryCommand,
      "the \"Output folder\" (default empty: the current folder)",
-     [](CliRequest& r, const std::string& v, const std::string&) { r.outputDir = v; }},
-    {"--video-ext", nullptr, "E", kEveryCommand,
-     "extension of video files, at most 5 characters (default mpv)",
-     [](CliRequest& r, const std::string& v, const std::string& typed) {
-         r.videoExt = checkedExtension(typed, v);
-     }},
-    {"--audio-ext", nullptr, "E", kEveryCommand,
-     "extension of audio files, at most 5 characters (default mpa)",
-     [](CliRequest& r, const std::string& v, const std::string& typed) {
-         r.audioExt = checkedExtension(typed, v);
-     }},
-    {"--sub-ext", nullptr, "E", kEveryCommand,
-     "extension of subpicture files, at most 5 characters (default sup)",
-     [](CliRequest& r, const std::string& v, const std::string& typed) {
-         r.subExt = checkedExtension(typed, v);
-     }},
+     [](CliRequest& r, const std::string& v) { r.outputDir = v; }},
+    {"--video-ext", nullptr, "E", kEveryCommand, "extension of video files",
+     [](CliRequest& r, const std::string& v) { r.videoExt = v; }, nullptr, TextOption::VideoExt},
+    {"--audio-ext", nullptr, "E", kEveryCommand, "extension of audio files",
+     [](CliRequest& r, const std::string& v) { r.audioExt = v; }, nullptr, TextOption::AudioExt},
+    {"--sub-ext", nullptr, "E", kEveryCommand, "extension of subpicture files",
+     [](CliRequest& r, const std::string& v) { r.subExt = v; }, nullptr, TextOption::SubExt},
     {"--no-continue", nullptr, nullptr, kEveryCommand,
      "don't go on from a \"_1.EVO\" file into the \"_2.EVO\" file beside it",
-     [](CliRequest& r, const std::string&, const std::string&) { r.continueWithNext = false; }},
+     [](CliRequest& r, const std::string&) { r.continueWithNext = false; }},
     {"--no-fast-check", nullptr, nullptr, kEveryCommand,
      "Read EVO scans the whole file, not only the first ~300 MB",
-     [](CliRequest& r, const std::string&, const std::string&) { r.fastCheck = false; }},
+     [](CliRequest& r, const std::string&) { r.fastCheck = false; }},
     {"--no-count-frames", nullptr, nullptr, kEveryCommand, "don't count video frames",
-     [](CliRequest& r, const std::string&, const std::string&) { r.countFrames = false; }},
+     [](CliRequest& r, const std::string&) { r.countFrames = false; }},
     {"--sup", nullptr, "FORM", only({Subcommand::Demux}),
      "demux: subpictures as raw (default: the payload and a .pts file),\n"
      "hd (HD-DVD SUP) or pgs (Blu-ray SUP, times from video stream 0)",
-     [](CliRequest& r, const std::string& v, const std::string&) {
-         r.subpictures = subpictureFormNamed(v);
-     }},
+     [](CliRequest& r, const std::string& v) { r.subpictures = subpictureFormNamed(v); }},
     {"--matroska", nullptr, nullptr, only({Subcommand::Read, Subcommand::Demux}),
      "read, demux: \"Matroska-ready files\": codec extensions, audio delays\n"
      "in the names, LPCM as WAV, chapters and an mkvmerge option file",
-     [](CliRequest& r, const std::string&, const std::string&) { r.matroskaReady = true; }},
+     [](CliRequest& r, const std::string&) { r.matroskaReady = true; }},
     {"--mkv", nullptr, nullptr, only({Subcommand::Demux}),
      "demux: as --matroska, then run mkvmerge (from PATH) on the option file",
-     [](CliRequest& r, const std::string&, const std::string&) {
-         r.matroskaReady = r.makeMkv = true;
-     }},
+     [](CliRequest& r, const std::string&) { r.matroskaReady = r.makeMkv = true; }},
     {"--only", nullptr, "SLOTS", kEveryCommand,
      "after the reads, untick every stream slot not listed",
-     [](CliRequest& r, const std::string& v, const std::string&) {
+     [](CliRequest& r, const std::string& v) {
          if (!r.only) r.only.emplace();
          appendSlots(*r.only, v);
      }},
     {"--drop", nullptr, "SLOTS", kEveryCommand, "after the reads, untick the listed slots",
-     [](CliRequest& r, const std::string& v, const std::string&) { appendSlots(r.drop, v); }},
+     [](CliRequest& r, const std::string& v) { appendSlots(r.drop, v); }},
     {"--xpl", nullptr, "XPL", only({Subcommand::Demux, Subcommand::Rebuild}),
      "demux, rebuild: read this playlist before the job",
-     [](CliRequest& r, const std::string& v, const std::string&) { r.xpl = v; }},
+     [](CliRequest& r, const std::string& v) { r.xpl = v; }},
     {"--evo", nullptr, "EVO", only({Subcommand::Xpl}),
      "xpl: choose this EVO file before reading the playlist",
-     [](CliRequest& r, const std::string& v, const std::string&) { r.evo = v; }},
+     [](CliRequest& r, const std::string& v) { r.evo = v; }},
     {"--tags", nullptr, "FILE", only({Subcommand::Xpl}),
      "xpl: write the playlist's tag lines to FILE, one per line",
-     [](CliRequest& r, const std::string& v, const std::string&) { r.tags = v; }},
+     [](CliRequest& r, const std::string& v) { r.tags = v; }},
     {"--tree", nullptr, "FILE", only({Subcommand::Xpl}),
      "xpl: write the title tree to FILE, two blanks per level",
-     [](CliRequest& r, const std::string& v, const std::string&) { r.tree = v; }},
+     [](CliRequest& r, const std::string& v) { r.tree = v; }},
     {"--json", nullptr, nullptr, only({Subcommand::Read}),
      "read: print one JSON document on standard output instead of the log",
-     [](CliRequest& r, const std::string&, const std::string&) { r.json = true; }},
+     [](CliRequest& r, const std::string&) { r.json = true; }},
     {"--help", "-h", nullptr, kEveryCommand, "show this text", nullptr, &ParsedCommandLine::help},
     {"--version", nullptr, nullptr, kEveryCommand, "show the program's version", nullptr,
      &ParsedCommandLine::version},
@@ -201,6 +189,9 @@ OPTIONS (defaults are the window's design defaults; no stored settings are read)
         text += "  " + padded(names, 20) + "  ";
         for (const char* help = option.help; *help != 0; ++help)
             text += *help == '\n' ? "\n" + std::string(24, ' ') : std::string(1, *help);
+        if (option.extensionOf)
+            text += ", at most " + std::to_string(kMaxExtensionLength) + " characters (default " +
+                    std::string(defaultText(*option.extensionOf)) + ")";
         text += "\n";
     }
     text += R"(SLOTS: comma list of video0 video1 audio00..audio15 sub00..sub15
@@ -297,7 +288,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 value = arguments[++i];
             }
         }
-        option->set(request, value, argument);
+        if (option->extensionOf) checkExtension(argument, value);
+        option->set(request, value);
     }
 
     const std::string what = command->input;
