@@ -43,14 +43,22 @@ struct ControlCommand {
 };
 
 // Every command either form knows; any other code makes the unit unusable.
+// clang-format off
 constexpr ControlCommand kControlCommands[] = {
-    {0x00, kBoth, 0, Sets::ForcedStart}, {0x01, kBoth, 0, Sets::Start},
-    {0x02, kBoth, 0, Sets::Stop},        {0xFF, kBoth, 0, Sets::End},
-    {0x83, kHd, 768, Sets::Palette},     {0x84, kHd, 256, Sets::Alpha},
-    {0x03, kDvd, 2, Sets::DvdColours},   {0x04, kDvd, 2, Sets::DvdContrast},
-    {0x85, kBoth, 6, Sets::Area},        {0x05, kBoth, 6, Sets::Area},
-    {0x86, kHd, 8, Sets::Fields},        {0x06, kDvd, 4, Sets::Fields},
+    {0x00, kBoth, 0, Sets::ForcedStart},
+    {0x01, kBoth, 0, Sets::Start},
+    {0x02, kBoth, 0, Sets::Stop},
+    {0xFF, kBoth, 0, Sets::End},
+    {0x83, kHd, 768, Sets::Palette},
+    {0x84, kHd, 256, Sets::Alpha},
+    {0x03, kDvd, 2, Sets::DvdColours},
+    {0x04, kDvd, 2, Sets::DvdContrast},
+    {0x85, kBoth, 6, Sets::Area},
+    {0x05, kBoth, 6, Sets::Area},
+    {0x86, kHd, 8, Sets::Fields},
+    {0x06, kDvd, 4, Sets::Fields},
 };
+// clang-format on
 
 const ControlCommand* controlCommand(std::uint8_t code, UnitForm form) {
     const std::uint8_t mask = form == UnitForm::Hd ? kHd : kDvd;
