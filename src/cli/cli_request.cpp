@@ -1,6 +1,7 @@
 #include "cli/cli_request.h"
 
 #include <cstddef>
+#include <initializer_list>
 
 #include "engine/version.h"
 
@@ -8,70 +9,46 @@ namespace tarnwell::cli {
 
 namespace {
 
-const char* kUsage =
-    R"(Usage:
-  tarnwell-cli read    [OPTIONS] EVO
-  tarnwell-cli demux   [OPTIONS] [--xpl XPL] EVO
-  tarnwell-cli rebuild [OPTIONS] [--xpl XPL] EVO
-  tarnwell-cli xpl     [OPTIONS] [--evo EVO] [--tags FILE] [--tree FILE] XPL
-  tarnwell-cli titles  [--json] [--playlist XPL] DISC
-  tarnwell-cli --help | --version
+// ---- Commands -------------------------------------------------------------------------------
 
-Runs the jobs of the window's buttons on the command line:
-  read     Read EVO
-  demux    Read EVO, Read XPL (with --xpl), untick (--only, --drop), Demux
-  rebuild  Read EVO, Read XPL (with --xpl), untick (--only, --drop), Rebuild
-  xpl      Read XPL; with --evo the EVO file is chosen first, which selects the title
-  titles   lists every title of the disc's playlist, one line each: number, name, duration,
-           its EVO files (missing ones marked), chapters, audio and subtitle tracks. DISC is
-           the folder holding HVDVD_TS and ADV_OBJ, either of them, or the playlist file
-Every message-log line goes to standard output, one per line. The error text of a failed
-job goes to standard error, and so does a live progress line when it is a terminal.
+struct Command {
+    const char* name;
+    Subcommand subcommand;
+    const char* input;     // the one file it takes, as the usage text names it
+    const char* synopsis;  // the options its usage line shows before the file
+    const char* summary;   // what it does: the window's jobs it runs; '\n' between lines
+};
 
-OPTIONS (defaults are the window's design defaults; no stored settings are read):
-  -o, --output-dir DIR  the "Output folder" (default empty: the current folder)
-  --video-ext E         extension of video files, at most 5 characters (default mpv)
-  --audio-ext E         extension of audio files, at most 5 characters (default mpa)
-  --sub-ext E           extension of subpicture files, at most 5 characters (default sup)
-  --no-continue         don't go on from a "_1.EVO" file into the "_2.EVO" file beside it
-  --no-fast-check       Read EVO scans the whole file, not only the first ~300 MB
-  --no-count-frames     don't count video frames
-  --sup FORM            demux: subpictures as raw (default: the payload and a .pts file),
-                        hd (HD-DVD SUP) or pgs (Blu-ray SUP, times from video stream 0)
-  --matroska            read, demux: "Matroska-ready files": codec extensions, audio delays
-                        in the names, LPCM as WAV, chapters and an mkvmerge option file
-  --mkv                 demux: as --matroska, then run mkvmerge (from PATH) on the option file
-  --only SLOTS          after the reads, untick every stream slot not listed
-  --drop SLOTS          after the reads, untick the listed slots
-  --xpl XPL             demux, rebuild: read this playlist before the job
-  --evo EVO             xpl: choose this EVO file before reading the playlist
-  --tags FILE           xpl: write the playlist's tag lines to FILE, one per line
-  --tree FILE           xpl: write the title tree to FILE, two blanks per level
-  --json                read, titles: print one JSON document on standard output instead
-                        of the log or the lines
-  --playlist XPL        titles: read this playlist, not the lowest ADV_OBJ/VPLST*.XPL
-  -h, --help            show this text
-  --version             show the program's version
-SLOTS: comma list of video0 video1 audio00..audio15 sub00..sub15
+constexpr Command kCommands[] = {
+    {"read", Subcommand::Read, "EVO", "[OPTIONS] ", "Read EVO"},
+    {"demux", Subcommand::Demux, "EVO", "[OPTIONS] [--xpl XPL] ",
+     "Read EVO, Read XPL (with --xpl), untick (--only, --drop), Demux"},
+    {"rebuild", Subcommand::Rebuild, "EVO", "[OPTIONS] [--xpl XPL] ",
+     "Read EVO, Read XPL (with --xpl), untick (--only, --drop), Rebuild"},
+    {"xpl", Subcommand::Xpl, "XPL", "[OPTIONS] [--evo EVO] [--tags FILE] [--tree FILE] ",
+     "Read XPL; with --evo the EVO file is chosen first, which selects the title"},
+    {"titles", Subcommand::Titles, "DISC", "[--json] [--playlist XPL] ",
+     "lists every title of the disc's playlist, one line each: number, name, duration,\n"
+     "its EVO files (missing ones marked), chapters, audio and subtitle tracks. DISC is\n"
+     "the folder holding HVDVD_TS and ADV_OBJ, either of them, or the playlist file"},
+};
 
-An interrupt (Ctrl-C) cancels the running job as the Cancel button does: the files are
-closed and keep what was written, and no further job starts. A second interrupt ends the
-program at once.
+const Command* commandNamed(const std::string& name) {
+    for (const Command& command : kCommands)
+        if (name == command.name) return &command;
+    return nullptr;
+}
 
-Exit status:
-  0  every job ended normally (a cancelled job ends normally)
-  1  a job ended on an error
-  2  usage error
-  130  read --json was interrupted: no document was written
-)";
-
-std::optional<Subcommand> subcommandNamed(const std::string& name) {
-    if (name == "read") return Subcommand::Read;
-    if (name == "demux") return Subcommand::Demux;
-    if (name == "rebuild") return Subcommand::Rebuild;
-    if (name == "xpl") return Subcommand::Xpl;
-    if (name == "titles") return Subcommand::Titles;
-    return std::nullopt;
+// The commands an option applies to, a bit per Subcommand.
+using Commands = unsigned;
+constexpr Commands kEveryCommand = ~0u;
+constexpr Commands bit(Subcommand subcommand) {
+    return 1u << static_cast<unsigned>(subcommand);
+}
+constexpr Commands only(std::initializer_list<Subcommand> subcommands) {
+    Commands commands = 0;
+    for (const Subcommand subcommand : subcommands) commands |= bit(subcommand);
+    return commands;
 }
 
 // The slots a user can untick: the two video streams the jobs write, every audio and
@@ -93,17 +70,162 @@ SubpictureForm subpictureFormNamed(const std::string& name) {
     throw UsageError("unknown subpicture form \"" + name + "\" (raw, hd or pgs)");
 }
 
-std::string checkedExtension(const std::string& option, const std::string& value) {
+void checkExtension(const std::string& option, const std::string& value) {
     if (value.size() > kMaxExtensionLength)
         throw UsageError(option + " takes at most " + std::to_string(kMaxExtensionLength) +
                          " characters: \"" + value + "\"");
-    return value;
+}
+
+// ---- Options --------------------------------------------------------------------------------
+
+struct Option {
+    const char* name;
+    const char* shortName;  // or nullptr
+    const char* argument;   // the value's name in the usage text; nullptr: takes no value
+    Commands commands;
+    const char* help;  // the usage text's lines for it, '\n' between them
+    void (*set)(CliRequest& request, const std::string& value);
+    // --help, --version: found anywhere before "--", before the command is looked at; they set
+    // this and the rest of the line is not read.
+    bool ParsedCommandLine::*stops = nullptr;
+    // An extension's option: its value is checked against the limit, and the usage text adds
+    // the limit and the default.
+    std::optional<TextOption> extensionOf = std::nullopt;
+};
+
+void appendSlots(std::vector<SlotRef>& to, const std::string& list) {
+    const auto slots = parseSlotList(list);
+    to.insert(to.end(), slots.begin(), slots.end());
+}
+
+// In the order the usage text lists them.
+constexpr Option kOptions[] = {
+    {"--output-dir", "-o", "DIR", kEveryCommand,
+     "the \"Output folder\" (default empty: the current folder)",
+     [](CliRequest& r, const std::string& v) { r.outputDir = v; }},
+    {"--video-ext", nullptr, "E", kEveryCommand, "extension of video files",
+     [](CliRequest& r, const std::string& v) { r.videoExt = v; }, nullptr, TextOption::VideoExt},
+    {"--audio-ext", nullptr, "E", kEveryCommand, "extension of audio files",
+     [](CliRequest& r, const std::string& v) { r.audioExt = v; }, nullptr, TextOption::AudioExt},
+    {"--sub-ext", nullptr, "E", kEveryCommand, "extension of subpicture files",
+     [](CliRequest& r, const std::string& v) { r.subExt = v; }, nullptr, TextOption::SubExt},
+    {"--no-continue", nullptr, nullptr, kEveryCommand,
+     "don't go on from a \"_1.EVO\" file into the \"_2.EVO\" file beside it",
+     [](CliRequest& r, const std::string&) { r.continueWithNext = false; }},
+    {"--no-fast-check", nullptr, nullptr, kEveryCommand,
+     "Read EVO scans the whole file, not only the first ~300 MB",
+     [](CliRequest& r, const std::string&) { r.fastCheck = false; }},
+    {"--no-count-frames", nullptr, nullptr, kEveryCommand, "don't count video frames",
+     [](CliRequest& r, const std::string&) { r.countFrames = false; }},
+    {"--sup", nullptr, "FORM", only({Subcommand::Demux}),
+     "demux: subpictures as raw (default: the payload and a .pts file),\n"
+     "hd (HD-DVD SUP) or pgs (Blu-ray SUP, times from video stream 0)",
+     [](CliRequest& r, const std::string& v) { r.subpictures = subpictureFormNamed(v); }},
+    {"--matroska", nullptr, nullptr, only({Subcommand::Read, Subcommand::Demux}),
+     "read, demux: \"Matroska-ready files\": codec extensions, audio delays\n"
+     "in the names, LPCM as WAV, chapters and an mkvmerge option file",
+     [](CliRequest& r, const std::string&) { r.matroskaReady = true; }},
+    {"--mkv", nullptr, nullptr, only({Subcommand::Demux}),
+     "demux: as --matroska, then run mkvmerge (from PATH) on the option file",
+     [](CliRequest& r, const std::string&) { r.matroskaReady = r.makeMkv = true; }},
+    {"--only", nullptr, "SLOTS", kEveryCommand,
+     "after the reads, untick every stream slot not listed",
+     [](CliRequest& r, const std::string& v) {
+         if (!r.only) r.only.emplace();
+         appendSlots(*r.only, v);
+     }},
+    {"--drop", nullptr, "SLOTS", kEveryCommand, "after the reads, untick the listed slots",
+     [](CliRequest& r, const std::string& v) { appendSlots(r.drop, v); }},
+    {"--xpl", nullptr, "XPL", only({Subcommand::Demux, Subcommand::Rebuild}),
+     "demux, rebuild: read this playlist before the job",
+     [](CliRequest& r, const std::string& v) { r.xpl = v; }},
+    {"--evo", nullptr, "EVO", only({Subcommand::Xpl}),
+     "xpl: choose this EVO file before reading the playlist",
+     [](CliRequest& r, const std::string& v) { r.evo = v; }},
+    {"--tags", nullptr, "FILE", only({Subcommand::Xpl}),
+     "xpl: write the playlist's tag lines to FILE, one per line",
+     [](CliRequest& r, const std::string& v) { r.tags = v; }},
+    {"--tree", nullptr, "FILE", only({Subcommand::Xpl}),
+     "xpl: write the title tree to FILE, two blanks per level",
+     [](CliRequest& r, const std::string& v) { r.tree = v; }},
+    {"--json", nullptr, nullptr, only({Subcommand::Read, Subcommand::Titles}),
+     "read, titles: print one JSON document on standard output instead\n"
+     "of the log or the lines",
+     [](CliRequest& r, const std::string&) { r.json = true; }},
+    {"--playlist", nullptr, "XPL", only({Subcommand::Titles}),
+     "titles: read this playlist, not the lowest ADV_OBJ/VPLST*.XPL",
+     [](CliRequest& r, const std::string& v) { r.playlist = v; }},
+    {"--help", "-h", nullptr, kEveryCommand, "show this text", nullptr, &ParsedCommandLine::help},
+    {"--version", nullptr, nullptr, kEveryCommand, "show the program's version", nullptr,
+     &ParsedCommandLine::version},
+};
+
+const Option* optionNamed(const std::string& name) {
+    for (const Option& option : kOptions)
+        if (name == option.name || (option.shortName != nullptr && name == option.shortName))
+            return &option;
+    return nullptr;
+}
+
+// ---- Usage text -----------------------------------------------------------------------------
+
+std::string padded(std::string text, std::size_t width) {
+    if (text.size() < width) text.resize(width, ' ');
+    return text;
+}
+
+std::string buildUsage() {
+    std::string text = "Usage:\n";
+    for (const Command& command : kCommands)
+        text += std::string("  tarnwell-cli ") + padded(command.name, 7) + " " +
+                command.synopsis + command.input + "\n";
+    text += "  tarnwell-cli --help | --version\n\n";
+    text += "Runs the jobs of the window's buttons on the command line:\n";
+    for (const Command& command : kCommands) {
+        text += "  " + padded(command.name, 9);
+        for (const char* summary = command.summary; *summary != 0; ++summary)
+            text += *summary == '\n' ? "\n" + std::string(11, ' ') : std::string(1, *summary);
+        text += "\n";
+    }
+    text +=
+        R"(Every message-log line goes to standard output, one per line. The error text of a failed
+job goes to standard error, and so does a live progress line when it is a terminal.
+
+OPTIONS (defaults are the window's design defaults; no stored settings are read):
+)";
+    // Each option's names and value in a column of 20, its help beside them.
+    for (const Option& option : kOptions) {
+        std::string names = option.shortName ? std::string(option.shortName) + ", " : "";
+        names += option.name;
+        if (option.argument) names += std::string(" ") + option.argument;
+        text += "  " + padded(names, 20) + "  ";
+        for (const char* help = option.help; *help != 0; ++help)
+            text += *help == '\n' ? "\n" + std::string(24, ' ') : std::string(1, *help);
+        if (option.extensionOf)
+            text += ", at most " + std::to_string(kMaxExtensionLength) + " characters (default " +
+                    std::string(defaultText(*option.extensionOf)) + ")";
+        text += "\n";
+    }
+    text += R"(SLOTS: comma list of video0 video1 audio00..audio15 sub00..sub15
+
+An interrupt (Ctrl-C) cancels the running job as the Cancel button does: the files are
+closed and keep what was written, and no further job starts. A second interrupt ends the
+program at once.
+
+Exit status:
+  0  every job ended normally (a cancelled job ends normally)
+  1  a job ended on an error
+  2  usage error
+  130  read --json was interrupted: no document was written
+)";
+    return text;
 }
 
 }  // namespace
 
 const char* usageText() {
-    return kUsage;
+    static const std::string text = buildUsage();
+    return text.c_str();
 }
 
 std::string usageErrorText(const UsageError& error) {
@@ -132,26 +254,17 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     ParsedCommandLine parsed;
     for (const auto& argument : arguments) {
         if (argument == "--") break;
-        if (argument == "-h" || argument == "--help") {
-            parsed.help = true;
-            return parsed;
-        }
-        if (argument == "--version") {
-            parsed.version = true;
+        if (const Option* option = optionNamed(argument); option && option->stops) {
+            parsed.*option->stops = true;
             return parsed;
         }
     }
     if (arguments.empty()) throw UsageError("no command given");
-    const auto subcommand = subcommandNamed(arguments.front());
-    if (!subcommand) throw UsageError("unknown command \"" + arguments.front() + "\"");
+    const Command* command = commandNamed(arguments.front());
+    if (!command) throw UsageError("unknown command \"" + arguments.front() + "\"");
 
     auto& request = parsed.request;
-    request.subcommand = *subcommand;
-    const bool takesPlaylist =
-        request.subcommand == Subcommand::Demux || request.subcommand == Subcommand::Rebuild;
-    const bool isXpl = request.subcommand == Subcommand::Xpl;
-    const bool isRead = request.subcommand == Subcommand::Read;
-    const bool isTitles = request.subcommand == Subcommand::Titles;
+    request.subcommand = command->subcommand;
     std::vector<std::string> positional;
     bool optionsEnded = false;
 
@@ -172,85 +285,31 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             attached = argument.substr(equals + 1);
             argument.resize(equals);
         }
-        const auto value = [&]() -> std::string {
-            if (attached) return *attached;
-            if (i + 1 >= arguments.size()) throw UsageError(argument + " needs a value");
-            return arguments[++i];
-        };
-        const auto flag = [&] {
-            if (attached) throw UsageError(argument + " takes no value");
-        };
-        const auto only = [&](bool allowed) {
-            if (!allowed)
-                throw UsageError(argument + " does not apply to the " + arguments.front() +
-                                 " command");
-        };
-
-        if (argument == "-o" || argument == "--output-dir") {
-            request.outputDir = value();
-        } else if (argument == "--video-ext") {
-            request.videoExt = checkedExtension(argument, value());
-        } else if (argument == "--audio-ext") {
-            request.audioExt = checkedExtension(argument, value());
-        } else if (argument == "--sub-ext") {
-            request.subExt = checkedExtension(argument, value());
-        } else if (argument == "--no-continue") {
-            flag();
-            request.continueWithNext = false;
-        } else if (argument == "--no-fast-check") {
-            flag();
-            request.fastCheck = false;
-        } else if (argument == "--no-count-frames") {
-            flag();
-            request.countFrames = false;
-        } else if (argument == "--sup") {
-            only(request.subcommand == Subcommand::Demux);
-            request.subpictures = subpictureFormNamed(value());
-        } else if (argument == "--matroska") {
-            flag();
-            only(request.subcommand == Subcommand::Read || request.subcommand == Subcommand::Demux);
-            request.matroskaReady = true;
-        } else if (argument == "--mkv") {
-            flag();
-            only(request.subcommand == Subcommand::Demux);
-            request.matroskaReady = request.makeMkv = true;
-        } else if (argument == "--only") {
-            const auto slots = parseSlotList(value());
-            if (!request.only) request.only.emplace();
-            request.only->insert(request.only->end(), slots.begin(), slots.end());
-        } else if (argument == "--drop") {
-            const auto slots = parseSlotList(value());
-            request.drop.insert(request.drop.end(), slots.begin(), slots.end());
-        } else if (argument == "--xpl") {
-            only(takesPlaylist);
-            request.xpl = value();
-        } else if (argument == "--evo") {
-            only(isXpl);
-            request.evo = value();
-        } else if (argument == "--tags") {
-            only(isXpl);
-            request.tags = value();
-        } else if (argument == "--tree") {
-            only(isXpl);
-            request.tree = value();
-        } else if (argument == "--json") {
-            flag();
-            only(isRead || isTitles);
-            request.json = true;
-        } else if (argument == "--playlist") {
-            only(isTitles);
-            request.playlist = value();
-        } else {
-            throw UsageError("unknown option \"" + argument + "\"");
+        // --help and --version with a value are not known.
+        const Option* option = optionNamed(argument);
+        if (!option || option->stops) throw UsageError("unknown option \"" + argument + "\"");
+        if (!option->argument && attached) throw UsageError(argument + " takes no value");
+        if ((option->commands & bit(request.subcommand)) == 0)
+            throw UsageError(argument + " does not apply to the " + arguments.front() + " command");
+        std::string value;
+        if (option->argument) {
+            if (attached) {
+                value = *attached;
+            } else {
+                if (i + 1 >= arguments.size()) throw UsageError(argument + " needs a value");
+                value = arguments[++i];
+            }
         }
+        if (option->extensionOf) checkExtension(argument, value);
+        option->set(request, value);
     }
 
-    const char* what = isXpl ? "XPL" : isTitles ? "DISC" : "EVO";
-    if (positional.empty()) throw UsageError(std::string("the ") + what + " file is missing");
+    const std::string what = command->input;
+    if (positional.empty()) throw UsageError("the " + what + " file is missing");
     if (positional.size() > 1)
-        throw UsageError("more than one " + std::string(what) + " file: \"" + positional[1] + "\"");
+        throw UsageError("more than one " + what + " file: \"" + positional[1] + "\"");
     request.input = positional.front();
-    if (request.input.empty()) throw UsageError(std::string("the ") + what + " file name is empty");
+    if (request.input.empty()) throw UsageError("the " + what + " file name is empty");
     for (const auto* file :
          {&request.xpl, &request.evo, &request.tags, &request.tree, &request.playlist})
         if (*file && (*file)->empty()) throw UsageError("an empty file name was given");

@@ -3,12 +3,13 @@
 // that cut the runs at a narrower line or ask for more lines than were coded, and a field
 // moved to the unit's very end, whole or cut short.
 
+#include "formats/pgs_run_length.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "formats/subpicture_unit.h"
-#include "formats/pgs_writer.h"
 #include "subpicture_encoder.h"
 
 namespace tarnwell::testing {

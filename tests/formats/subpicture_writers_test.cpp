@@ -142,6 +142,35 @@ TEST(PgsWriter, MkvmergeMuxesTheSupAsAPgsTrack) {
     EXPECT_EQ(info["tracks"][0]["properties"]["codec_id"], "S_HDMV/PGS");
 }
 
+// As ffprobe reads the .sup: a unit without a stop command is cleared when the next one shows,
+// the last such unit 5 s after its start; a stop after the next unit's start comes at it.
+TEST(PgsWriter, UnitsWithoutAStopEndAtTheNextUnitOrAfterFiveSeconds) {
+    if (!onPath("ffprobe")) GTEST_SKIP() << "ffprobe not on PATH";
+    TempDir dir;
+    OutputFile out;
+    out.create(dir.file("s.sup"));
+    std::vector<std::string> lines;
+    PgsWriter pgs(out, kOrigin, "Subpicture.00",
+                  [&](std::string_view l) { lines.emplace_back(l); });
+    // Seconds after the origin, and the stop delay (0: no stop command; 300 units are 3.4 s).
+    for (const auto& [second, stop] : {std::pair{0, 0}, {1, 300}, {3, 0}}) {
+        fixture::SubpictureSpec spec = hdUnit(false, 4, 0, std::uint16_t(stop), 0);
+        spec.withStop = stop != 0;
+        pgs.write({fixture::encodeSubpictureUnit(spec),
+                   (kOrigin + second * 90000) % 8589934592,
+                   UnitForm::Hd,
+                   {}});
+    }
+    pgs.finish();
+    out.close();
+    EXPECT_TRUE(lines.empty());
+    // Microseconds, and whether the display set shows a picture.
+    EXPECT_EQ(shellOutput("ffprobe -v error -show_frames -show_entries subtitle=pts,num_rects "
+                          "-of csv=p=0 '" +
+                          dir.file("s.sup") + "'"),
+              "0,1\n1000000,0\n1000000,1\n3000000,0\n3000000,1\n8000000,0\n");
+}
+
 TEST(HdSupWriter, OneRecordPerUsableUnit) {
     TempDir dir;
     const Bytes unit = fixture::encodeSubpictureUnit(hdUnit(false, 4, 0, 40, 0));

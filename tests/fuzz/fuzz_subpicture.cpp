@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "formats/pgs_run_length.h"
 #include "formats/subpicture_unit.h"
 #include "fuzz_support.h"
-#include "formats/pgs_writer.h"
 
 namespace {
 
