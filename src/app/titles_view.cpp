@@ -7,6 +7,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/ui_text.h"
 #include "disc/title_summary.h"
@@ -16,6 +17,7 @@ namespace tarnwell {
 namespace {
 
 enum Column { Number, Name, Duration, Files, Audio, Subtitles, Chapters, kColumns };
+constexpr int kWidestColumn = 200;
 
 }  // namespace
 
@@ -36,6 +38,7 @@ void TitlesView::create(QTabWidget* pages, std::function<bool()> makeAvailable) 
     list_->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Name"), QStringLiteral("Duration"),
                             QStringLiteral("Files"), QStringLiteral("Audio"),
                             QStringLiteral("Subtitles"), QStringLiteral("Chapters")});
+    list_->header()->setStretchLastSection(false);
     list_->setToolTip(QStringLiteral("Tick the titles to make into MKV files"));
 
     button_ = new QPushButton(QStringLiteral("Make MKV"), page_);
@@ -84,7 +87,12 @@ void TitlesView::showDisc(disc::Disc disc) {
         if (!disc::complete(title))
             item->setForeground(Files, list_->palette().brush(QPalette::Disabled, QPalette::Text));
     }
-    for (int column = 0; column < kColumns; ++column) list_->resizeColumnToContents(column);
+    // Long track lists are cut at a width that leaves the other columns in view; the tooltip
+    // holds the whole text.
+    for (int column = 0; column < kColumns; ++column) {
+        list_->resizeColumnToContents(column);
+        list_->setColumnWidth(column, std::min(list_->columnWidth(column), kWidestColumn));
+    }
     const auto count = disc_->titles.size();
     QString line = qt(disc_->playlist.generic_string());
     if (!disc_->name.empty()) line = qt(disc_->name) + QStringLiteral(", ") + line;
