@@ -29,6 +29,7 @@ void TitlesView::create(QTabWidget* pages, std::function<bool()> makeAvailable) 
     line_ = new QLabel(QStringLiteral("Drop a disc folder here or read its XPL"), page_);
     line_->setObjectName(QStringLiteral("lTitles"));
     line_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    line_->setWordWrap(true);
 
     list_ = new QTreeWidget(page_);
     list_->setObjectName(QStringLiteral("tvTitles"));
