@@ -23,33 +23,49 @@ JobRunner::~JobRunner() {
 }
 
 void JobRunner::run(Command job) {
+    guarded(
+        [this, job] {
+            switch (job) {
+                case Command::ReadEvo:
+                    commands_.bCheckClick();
+                    break;
+                case Command::Demux:
+                    commands_.bDemuxClick();
+                    break;
+                case Command::ReadXpl:
+                    commands_.bReadXPLClick();
+                    break;
+                case Command::Rebuild:
+                    commands_.bRebuildClick();
+                    break;
+                case Command::Cancel:
+                    break;
+            }
+        },
+        [this, job] { restoreAfterError(job); });
+}
+
+void JobRunner::runMakeMkv(const disc::Disc& disc, const std::vector<int>& titles) {
+    if (!makeMkvJob) return;
+    guarded([&] { makeMkvJob(disc, titles); },
+            [this] { host_.setCommandEnabled(Command::Cancel, false); });
+}
+
+void JobRunner::guarded(const std::function<void()>& body, const std::function<void()>& restore) {
     if (commands_.jobRunning()) return;  // a second job is refused
     host_.setJobActive(true);
+    if (onJobActive) onJobActive(true);
     bool failed = false;
     QString error;
     try {
-        switch (job) {
-            case Command::ReadEvo:
-                commands_.bCheckClick();
-                break;
-            case Command::Demux:
-                commands_.bDemuxClick();
-                break;
-            case Command::ReadXpl:
-                commands_.bReadXPLClick();
-                break;
-            case Command::Rebuild:
-                commands_.bRebuildClick();
-                break;
-            case Command::Cancel:
-                break;
-        }
+        body();
     } catch (const std::exception& e) {
         failed = true;
         error = QString::fromUtf8(e.what());
     }
-    if (failed) restoreAfterError(job);
+    if (failed) restore();
     host_.setJobActive(false);
+    if (onJobActive) onJobActive(false);
     if (failed) showError(error);
     if (closePending_) {
         closePending_ = false;

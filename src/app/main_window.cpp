@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +23,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -74,6 +77,21 @@ Widget* named(Widget* widget, const char* name) {
 void placeOptionBox(QCheckBox* box, QRect design) {
     box->setGeometry(design.x(), design.y(), std::max(design.width(), box->sizeHint().width()),
                      design.height());
+}
+
+// A folder holding HVDVD_TS, or HVDVD_TS or ADV_OBJ itself, letter case ignored. Any other
+// folder dropped is passed over, as it always was.
+bool isDiscFolder(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isDir()) return false;
+    const auto named = [](const QString& name) {
+        return name.compare(QStringLiteral("HVDVD_TS"), Qt::CaseInsensitive) == 0;
+    };
+    if (named(info.fileName()) ||
+        info.fileName().compare(QStringLiteral("ADV_OBJ"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QStringList folders = QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    return std::any_of(folders.begin(), folders.end(), named);
 }
 
 }  // namespace
@@ -162,6 +180,7 @@ void TfMain::createControls() {
 
     createXplPage();
     createOptionsPage();
+    titles_.create(ui_.PageControl, [this] { return static_cast<bool>(jobs_.makeMkvJob); });
     ui_.PageControl->setCurrentIndex(kStatusPage);
 
     ui_.bDemux = named(new QPushButton(QStringLiteral("Demux"), this), "bDemux");
@@ -202,6 +221,7 @@ void TfMain::createControls() {
     connect(ui_.bDemux, &QPushButton::clicked, this, &TfMain::bDemuxClick);
     connect(ui_.bRebuild, &QPushButton::clicked, this, &TfMain::bRebuildClick);
     connect(ui_.bCancel, &QPushButton::clicked, this, &TfMain::bCancelClick);
+    connect(titles_.makeMkvButton(), &QPushButton::clicked, this, &TfMain::bMakeMkvClick);
 
     odEVOfile.title = QStringLiteral("Choose the EVO file to demux");
     odEVOfile.filter = QStringLiteral("EVO files (*.EVO)");
@@ -354,6 +374,7 @@ void TfMain::bindCore() {
     boxes_.bind();
     playlistView_.bind(ui_.tvXPL, ui_.mXPL);
     commands_.input().onFieldsChanged = [this] { showInputFields(); };
+    jobs_.onJobActive = [this](bool active) { titles_.updateButton(active); };
     host_.applyCommandStates();
 }
 
@@ -372,11 +393,26 @@ void TfMain::bDemuxClick() {
 }
 
 void TfMain::bReadXPLClick() {
+    if (commands_.jobRunning()) return;
     jobs_.run(Command::ReadXpl);
+    // Beside the job, which reads only the title of the EVO: every title of the same file.
+    showDiscOf(qt(commands_.input().xplField()));
+}
+
+void TfMain::showDiscOf(const QString& path) {
+    try {
+        titles_.showDisc(disc::openDisc(std::filesystem::path(path.toStdString())));
+    } catch (const std::exception& e) {
+        titles_.showError(QString::fromUtf8(e.what()));
+    }
 }
 
 void TfMain::bRebuildClick() {
     jobs_.run(Command::Rebuild);
+}
+
+void TfMain::bMakeMkvClick() {
+    if (const disc::Disc* disc = titles_.disc()) jobs_.runMakeMkv(*disc, titles_.tickedTitles());
 }
 
 void TfMain::bCancelClick() {
@@ -401,6 +437,11 @@ void TfMain::bbXPLClick() {
 
 void TfMain::WMDropFiles(const QStringList& files) {
     if (files.isEmpty()) return;
+    if (isDiscFolder(files.front())) {
+        showDiscOf(files.front());
+        ui_.PageControl->setCurrentWidget(titles_.page());
+        return;
+    }
     std::vector<std::string> paths;
     paths.reserve(static_cast<std::size_t>(files.size()));
     for (const auto& file : files) paths.push_back(file.toStdString());

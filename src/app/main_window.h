@@ -16,6 +16,7 @@
 #include "app/playlist_view.h"
 #include "app/stream_boxes.h"
 #include "app/subpicture_choice.h"
+#include "app/titles_view.h"
 #include "app/window_host.h"
 #include "jobs/commands.h"
 
@@ -37,6 +38,8 @@ class TfMain : public QWidget {
     // The core's report sink and host over this window's controls.
     WindowHost& host() { return host_; }
     JobRunner& jobs() { return jobs_; }
+    // The Titles tab: the disc shown and the titles ticked.
+    const TitlesView& titles() const { return titles_; }
 
     // Command handlers.
     void bCheckClick();
@@ -44,9 +47,12 @@ class TfMain : public QWidget {
     void bReadXPLClick();
     void bRebuildClick();
     void bCancelClick();
+    // Make MKV on the Titles tab: the ticked titles of the disc shown, through `jobs().makeMkvJob`.
+    void bMakeMkvClick();
     void bbEVOClick();
     void bbXPLClick();
-    // Files dropped on the window, as local paths in drop order.
+    // Files dropped on the window, as local paths in drop order. A disc folder (one holding
+    // HVDVD_TS, or HVDVD_TS or ADV_OBJ itself) first in the drop opens in the Titles tab.
     void WMDropFiles(const QStringList& files);
 
     // Window events.
@@ -96,6 +102,8 @@ class TfMain : public QWidget {
     void setTabOrder();
     void bindCore();
     void showInputFields();
+    // Opens the disc of a folder or playlist file in the Titles tab, or shows why it cannot.
+    void showDiscOf(const QString& path);
     void updateMinimumSize();
 
     // Declared in the order they are built: the controls the host reads, the host the
@@ -107,6 +115,7 @@ class TfMain : public QWidget {
     StreamBoxes boxes_{commands_.selection()};
     PlaylistView playlistView_{commands_.playlist()};
     SubpictureChoice subpictureChoice_;
+    TitlesView titles_;
     DesignLayout layout_{QSize(kDesignClientWidth, kDesignClientHeight)};
     bool shown_ = false;
     bool activated_ = false;

@@ -1,8 +1,8 @@
 #include "cli/titles_output.h"
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "disc/title_summary.h"
 #include "selection/stream_selection.h"
 
 namespace tarnwell::cli {
@@ -36,49 +36,16 @@ Json tracksJson(SlotKind kind, const std::vector<disc::Track>& tracks) {
     return list;
 }
 
-// "1:02:03.500"
-std::string clockText(std::int64_t frames, std::int32_t timeBase) {
-    const std::int64_t ns = disc::toNanoseconds(frames, timeBase);
-    const std::int64_t ms = ns / 1'000'000 + (ns % 1'000'000 >= 500'000 ? 1 : 0);
-    char text[48];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld",
-                  static_cast<long long>(ms / 3'600'000), static_cast<long long>(ms / 60'000 % 60),
-                  static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
-    return text;
-}
-
-std::string tracksText(const std::vector<disc::Track>& tracks) {
-    if (tracks.empty()) return "none";
-    std::string text;
-    for (const auto& track : tracks) {
-        if (!text.empty()) text += " | ";
-        text += track.language;
-        if (!track.codec.empty()) text += " " + track.codec;
-        if (track.channels) text += " " + std::to_string(*track.channels) + "ch";
-        if (!track.description.empty()) text += " \"" + track.description + "\"";
-    }
-    return text;
-}
-
 }  // namespace
 
 std::string titlesText(const disc::Disc& disc) {
     std::string text;
     for (const auto& title : disc.titles) {
         text += "Title " + std::to_string(title.number) + ": \"" + title.name + "\", ";
-        text += title.duration ? clockText(*title.duration, title.timeBase) : "no duration";
-        text += ", ";
-        std::string files;
-        for (const auto& clip : title.clips) {
-            if (!files.empty()) files += " + ";
-            files += clip.evo.empty() ? "(no file)" : clip.evo.filename().string();
-            if (!clip.evo.empty() && !clip.present) files += " (missing)";
-        }
-        text += files.empty() ? "no clips" : files;
-        const auto chapters = title.chapters.size();
-        text += ", " + std::to_string(chapters) + (chapters == 1 ? " chapter" : " chapters");
-        text += ", audio: " + tracksText(title.audio);
-        text += ", subtitles: " + tracksText(title.subtitles) + "\n";
+        text += disc::durationText(title) + ", " + disc::filesText(title);
+        text += ", " + disc::chaptersText(title);
+        text += ", audio: " + disc::tracksText(title.audio);
+        text += ", subtitles: " + disc::tracksText(title.subtitles) + "\n";
     }
     return text;
 }

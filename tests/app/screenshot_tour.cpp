@@ -72,5 +72,10 @@ int main(int argc, char* argv[]) {
     ui.bReadXPL->click();
     window.setTreeWidth(250);
     ok = grab(window, out.filePath("window-read-xpl.png")) && ok;
+
+    // The whole disc: its folder dropped on the window lists every title.
+    window.resize(900, 440);
+    tarnwell::testing::dropFiles(window, {disc});
+    ok = grab(window, out.filePath("window-titles.png")) && ok;
     return ok ? 0 : 1;
 }

@@ -148,15 +148,17 @@ class WindowTest : public QObject {
         for (const auto& hint : hints)
             QCOMPARE(hint.widget->toolTip(), QString::fromLatin1(hint.tooltip));
 
-        const QStringList tabs = {"Status", "Video", "Audio", "Subpicture", "XPL", "Options"};
+        const QStringList tabs = {"Status", "Video",   "Audio", "Subpicture",
+                                  "XPL",    "Options", "Titles"};
         const QStringList tabHints = {"",
                                       "Check the desired video stream",
                                       "Check the desired audio streams",
                                       "Check the desired subpicture streams",
                                       "",
+                                      "",
                                       ""};
-        QCOMPARE(ui.PageControl->count(), 6);
-        for (int i = 0; i < 6; ++i) {
+        QCOMPARE(ui.PageControl->count(), 7);
+        for (int i = 0; i < 7; ++i) {
             QCOMPARE(ui.PageControl->tabText(i), tabs[i]);
             QCOMPARE(ui.PageControl->tabToolTip(i), tabHints[i]);
         }
