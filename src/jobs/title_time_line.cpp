@@ -47,7 +47,7 @@ void TitleTimeLine::see(SlotKind kind, int n, const PacketInfo& packet, bool wri
     written_[i] = written_[i] || written;
     if (!packet.starts || packet.pts < 0) return;
     Clip& clip = clip_[clips_.current()];
-    Times& times = clip.slots[i];
+    Times& times = clip.times[i];
     if (times.first < 0) times.first = packet.pts;
     times.previous = times.last;
     times.last = packet.pts;
@@ -57,7 +57,7 @@ void TitleTimeLine::see(SlotKind kind, int n, const PacketInfo& packet, bool wri
 
 std::int64_t TitleTimeLine::origin(Clip& clip) {
     if (clip.origin < 0)
-        clip.origin = clip.slots[0].first >= 0 ? clip.slots[0].first : clip.anyFirst;
+        clip.origin = clip.times[0].first >= 0 ? clip.times[0].first : clip.anyFirst;
     return clip.origin;
 }
 
@@ -77,8 +77,8 @@ std::vector<SeamFigure> TitleTimeLine::seams() const {
         const std::int64_t originBefore = origin(before), originAfter = origin(after);
         if (originBefore < 0 || originAfter < 0) continue;
         for (int i = 0; i < kVideoOutputs + kAudioSlots; ++i) {
-            const Times& end = before.slots[i];
-            const Times& start = after.slots[i];
+            const Times& end = before.times[i];
+            const Times& start = after.times[i];
             if (!written_[i] || end.last < 0 || start.first < 0) continue;
             const std::int64_t step = end.previous < 0 ? 0 : ptsDistance(end.last, end.previous);
             const std::int64_t ends =

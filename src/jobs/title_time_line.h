@@ -49,7 +49,7 @@ class TitleTimeLine {
         std::int64_t first = -1, last = -1, previous = -1;
     };
     struct Clip {
-        std::array<Times, kSlots> slots{};
+        std::array<Times, kSlots> times{};
         std::int64_t anyFirst = -1;  // the first PTS of any stream
         std::int64_t origin = -1;    // fixed at the first mapping or the first video PTS
         std::int64_t offsetTicks = 0;
