@@ -108,7 +108,8 @@ void makeTitle(JobContext& job, const TitlePlan& title, const TitleMkvOptions& o
                          " from " + clockText(clip.clipBeginNs) + " on; the whole file is taken.");
     job.input.chooseEvo(title.clips.front().evoPath, job.host);
     const ScanResult scan = bCheckClick(job);
-    if (job.state.CancelRequested) {
+    // "Fast EVO checking" ends a long read the way a stop request does.
+    if (job.state.CancelRequested && !scan.cutByFastCheck) {
         result.cancelled = true;
         return;
     }

@@ -48,6 +48,8 @@ TEST_F(TitleMkvJobTest, OneMatroskaFilePerTitleOnTheTitlesTimeLine) {
     writeTestClip(disc("B_1.EVO"), {90000, 48, {1.0}});
     writeTestClip(disc("B_2.EVO"), {90000 + 180000, 48, {0.25}});  // runs on
     writeTestClip(disc("C.EVO"), {5000, 48, {0.75}, true});
+    // Long enough for "Fast EVO checking" to end its Read EVO early (a hole reads as zeros).
+    std::filesystem::resize_file(disc("C.EVO"), 310000000);
 
     std::vector<TitlePlan> titles = {plan(1, "Feature: Part 1/2", {"A_1.EVO", "A_2.EVO"}),
                                      plan(2, "Feature: Part 1/2", {"B_1.EVO", "B_2.EVO"}),
