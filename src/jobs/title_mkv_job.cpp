@@ -108,8 +108,9 @@ void makeTitle(JobContext& job, const TitlePlan& title, const TitleMkvOptions& o
                          " from " + clockText(clip.clipBeginNs) + " on; the whole file is taken.");
     job.input.chooseEvo(title.clips.front().evoPath, job.host);
     const ScanResult scan = bCheckClick(job);
-    // "Fast EVO checking" ends a long read the way a stop request does.
-    if (job.state.CancelRequested && !scan.cutByFastCheck) {
+    // "Fast EVO checking" ends a long read the way a stop request does; it stops nothing else.
+    if (scan.cutByFastCheck) job.state.CancelRequested = false;
+    if (job.state.CancelRequested) {
         result.cancelled = true;
         return;
     }
