@@ -63,6 +63,15 @@ bool Commands::bRebuildClick() {
     });
 }
 
+bool Commands::makeTitleMkvs(const std::vector<TitlePlan>& titles, const TitleMkvOptions& options,
+                             std::vector<TitleMkvResult>& results) {
+    return runJob([&] {
+        auto job = context();
+        lastScan_ = {};
+        results = tarnwell::makeTitleMkvs(job, titles, options);
+    });
+}
+
 void Commands::bCancelClick() {
     if (!state_->Demuxing) {
         state_->CancelRequested = true;

@@ -6,11 +6,12 @@
 #include <memory>
 
 #include "engine/engine_state.h"
-#include "io/report_sink.h"
 #include "engine/scan_result.h"
+#include "io/report_sink.h"
 #include "jobs/host.h"
 #include "jobs/input_choice.h"
 #include "jobs/job_context.h"
+#include "jobs/title_mkv_job.h"
 #include "playlist/playlist_state.h"
 #include "selection/stream_selection.h"
 
@@ -40,6 +41,9 @@ class Commands : private SelectionObserver {
     bool bDemuxClick();
     bool bReadXPLClick();
     bool bRebuildClick();
+    // One Matroska file per title (see makeTitleMkvs); the results go into `results`.
+    bool makeTitleMkvs(const std::vector<TitlePlan>& titles, const TitleMkvOptions& options,
+                       std::vector<TitleMkvResult>& results);
 
     // Stops the running loop: at once in a read, after the host's Yes to
     // "Are you sure to stop demuxing?" while a demux or rebuild runs.

@@ -1,5 +1,7 @@
 #include "jobs/continuation.h"
 
+#include <utility>
+
 #include "io/file_io.h"
 
 namespace tarnwell {
@@ -34,12 +36,18 @@ bool ContinueWithNext(const ContinuationPlan& plan, EngineState& state, ReportSi
                       const Host& host) {
     // The option is read again so that switching it off during the first pass stops the
     // continuation; the file is tested again because it may have come or gone meanwhile.
-    if (!host.isOptionChecked(Option::Continue) || state.CancelRequested || !plan.applies ||
-        !fileExists(plan.nextPath))
+    if (!host.isOptionChecked(Option::Continue) || !plan.applies || !fileExists(plan.nextPath))
         return false;
+    ClipList clips({state.InFile.path(), plan.nextPath});
+    return clips.openNext(state, sink);
+}
+
+bool ClipList::openNext(EngineState& state, ReportSink& sink) {
+    if (state.CancelRequested || current_ + 1 >= paths_.size()) return false;
+    const auto& path = paths_[++current_];
     state.InFile.close();
-    state.InFile.open(plan.nextPath);
-    sink.log("Continue on " + std::string(fileNamePart(plan.nextPath)));
+    state.InFile.open(path);
+    sink.log("Continue on " + std::string(fileNamePart(path)));
     return true;
 }
 

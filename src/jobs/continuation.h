@@ -1,17 +1,39 @@
 #pragma once
-// A title split over two EVO files, "..._1.EVO" and "..._2.EVO" beside it: a job decides at its
-// start whether it will go on into the second file (and marks its output names with "_2"), and
-// after its first pass switches its input to that file. Shared by the Demux job and the
-// Rebuild command, which both run their pass again over the new input.
+// A title played from several EVO files one after another: a job runs its pass over each file
+// of the clip list in turn, switching its input between the passes. The Demux job and the
+// Rebuild command know one such list, "..._1.EVO" followed by "..._2.EVO" beside it: they
+// decide at their start whether they will go on into the second file (and mark their output
+// names with "_2"). The title job takes the clip list of a playlist title, whatever the files
+// are called.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "engine/engine_state.h"
 #include "io/report_sink.h"
 #include "jobs/host.h"
 
 namespace tarnwell {
+
+// The EVO files of one input, in playing order; the job opens the first itself.
+class ClipList {
+  public:
+    explicit ClipList(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+    // After a pass that returned normally: when no stop was requested and a file follows,
+    // closes `state.InFile`, opens the next file as the new `InFile`, logs "Continue on
+    // <name>" and returns true. An open failure propagates as FileError with `InFile` closed.
+    bool openNext(EngineState& state, ReportSink& sink);
+    // The file in `InFile` now: 0 for the first.
+    std::size_t current() const { return current_; }
+    const std::vector<std::string>& paths() const { return paths_; }
+
+  private:
+    std::vector<std::string> paths_;
+    std::size_t current_ = 0;
+};
 
 struct ContinuationPlan {
     // The option was on at the start and the input's name ends with "_1.EVO".
@@ -35,10 +57,9 @@ struct ContinuationStart {
 ContinuationStart PlanContinuation(std::string_view outputBase, std::string_view evoName,
                                    std::string_view evoPath, const Host& host);
 
-// After the first pass returned normally: when the option is still on, no stop was requested,
-// the plan applies and the next file exists now, closes `state.InFile`, opens the next file as
-// the new `InFile`, logs "Continue on <name>" and returns true. An open failure propagates as
-// FileError with `InFile` closed.
+// After the first pass returned normally: when the option is still on, the plan applies and the
+// next file exists now, goes on into it as `ClipList::openNext` does, over the clip list of
+// the input and the next file.
 bool ContinueWithNext(const ContinuationPlan& plan, EngineState& state, ReportSink& sink,
                       const Host& host);
 

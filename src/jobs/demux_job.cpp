@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -106,6 +107,77 @@ void createOutputs(JobContext& job, const std::string& base, OpenedFiles& files,
     }
 }
 
+// What differs between the Demux command and the title job around the shared passes.
+struct PassSetup {
+    const std::string& firstPath;  // opened first
+    const std::string& outputBase;
+    SubpictureForm subpictureForm;
+    // After each pass that ended normally: switches the input to the next file, or false.
+    std::function<bool(ReportSink&)> next;
+    // The option files of the Matroska streams (with `matroska`); returns the names written.
+    std::function<std::vector<std::string>(const std::vector<CreatedStream>&)> writeOptions;
+    // The engine's routing over the job's own, or nullptr for the job's own.
+    const std::function<OutputRouting&(StreamRouting&)>* routing = nullptr;
+};
+
+// Opens the first input, creates the outputs, runs the passes over every input and closes all;
+// with `matroska`, writes the option files and writes them again without the streams that no
+// reader finds.
+void demuxPasses(JobContext& job, const ScanResult& scan, const PassSetup& setup,
+                 MatroskaPlan* matroska) {
+    auto& state = job.state;
+    {
+        OpenedFiles files(state.InFile);
+        state.InFile.open(setup.firstPath);
+        job.sink.log(fileSizeLine(state.InFile.size()));
+        createOutputs(job, setup.outputBase, files, setup.subpictureForm == SubpictureForm::Raw,
+                      matroska);
+        StreamRouting routing(job.selection, state);
+        SubpictureOutputs subpictures(setup.subpictureForm, &scan,
+                                      [&job](std::string_view line) { job.sink.log(line); });
+        if (setup.subpictureForm != SubpictureForm::Raw)
+            for (int n = 0; n < static_cast<int>(state.SubOut.size()); ++n)
+                if (state.SubOut[n].isOpen())
+                    subpictures.add(n, state.SubOut[n],
+                                    job.selection.Caption(SlotKind::Subpicture, n), routing);
+        // The other lines of the pass wait for the subpicture units taken before them.
+        ReportSink& sink = subpictures.orderedSink(job.sink);
+        if (matroska) {
+            for (const auto& stream : matroska->streams) {
+                const FoundStream* found = scan.find(stream.kind, stream.number);
+                if (stream.kind != SlotKind::Audio || !found || !isLpcmCode(found->code)) continue;
+                auto& out = matroska->wavOutputs.emplace_back(std::make_unique<LpcmWavOutput>(
+                    state.AudioOut[stream.number], sink,
+                    job.selection.Caption(SlotKind::Audio, stream.number)));
+                routing.setOutput(SlotKind::Audio, stream.number, out.get());
+            }
+            for (const auto& name : setup.writeOptions(matroska->streams))
+                job.sink.log("Creating " + name);
+        }
+        // Subpicture streams 16..31 have a place in the table but no check box.
+        if (matroska || setup.subpictureForm != SubpictureForm::Raw)
+            for (const auto& stream : scan.streams)
+                if (stream.number >= StreamSelection::slotCount(stream.kind))
+                    job.sink.log("Subpicture stream " + std::to_string(stream.number) +
+                                 " has no check box: it cannot be chosen and is not written.");
+        job.sink.slog("Writing stream(s)", 0);
+        HostRunControl run(job.host);
+        OutputRouting& engineRouting = setup.routing ? (*setup.routing)(routing) : routing;
+        EngineContext engine{state, sink, run, &engineRouting};
+        demux(kDemuxMode, engine);
+        while (setup.next(sink)) demux(kDemuxMode, engine);
+        subpictures.finish();
+        if (matroska)
+            for (auto& out : matroska->wavOutputs) out->writer().finish();
+        files.close();
+    }
+    // One stream that no reader finds must not cost the whole Matroska file.
+    if (matroska) {
+        const auto usable = usableStreams(matroska->streams, job.selection, job.sink);
+        if (usable.size() != matroska->streams.size()) setup.writeOptions(usable);
+    }
+}
+
 }  // namespace
 
 void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
@@ -128,63 +200,40 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
     const auto start = PlanContinuation(base, job.input.EVOname, job.input.evoField(), job.host);
     job.sink.log("Opening file " + job.input.EVOname);
     job.sink.slog("Opening", 0);
-    {
-        OpenedFiles files(state.InFile);
-        state.InFile.open(job.input.evoField());
-        job.sink.log(fileSizeLine(state.InFile.size()));
-        const SubpictureForm subpictureForm = demuxSubpictureForm(job.host);
-        createOutputs(job, start.outputBase, files, subpictureForm == SubpictureForm::Raw,
-                      matroska.get());
-        StreamRouting routing(job.selection, state);
-        SubpictureOutputs subpictures(subpictureForm, &scan,
-                                      [&job](std::string_view line) { job.sink.log(line); });
-        if (subpictureForm != SubpictureForm::Raw)
-            for (int n = 0; n < static_cast<int>(state.SubOut.size()); ++n)
-                if (state.SubOut[n].isOpen())
-                    subpictures.add(n, state.SubOut[n],
-                                    job.selection.Caption(SlotKind::Subpicture, n), routing);
-        // The other lines of the pass wait for the subpicture units taken before them.
-        ReportSink& sink = subpictures.orderedSink(job.sink);
-        if (matroska) {
-            for (const auto& stream : matroska->streams) {
-                const FoundStream* found = scan.find(stream.kind, stream.number);
-                if (stream.kind != SlotKind::Audio || !found || !isLpcmCode(found->code)) continue;
-                auto& out = matroska->wavOutputs.emplace_back(std::make_unique<LpcmWavOutput>(
-                    state.AudioOut[stream.number], sink,
-                    job.selection.Caption(SlotKind::Audio, stream.number)));
-                routing.setOutput(SlotKind::Audio, stream.number, out.get());
-            }
-            for (const auto& name : writeMatroskaFiles(start.outputBase, matroska->streams,
-                                                       playlist, job.input.EVObase))
-                job.sink.log("Creating " + name);
-        }
-        // Subpicture streams 16..31 have a place in the table but no check box.
-        if (matroska || subpictureForm != SubpictureForm::Raw)
-            for (const auto& stream : scan.streams)
-                if (stream.number >= StreamSelection::slotCount(stream.kind))
-                    job.sink.log("Subpicture stream " + std::to_string(stream.number) +
-                                 " has no check box: it cannot be chosen and is not written.");
-        job.sink.slog("Writing stream(s)", 0);
-        HostRunControl run(job.host);
-        EngineContext engine{state, sink, run, &routing};
-        demux(kDemuxMode, engine);
-        if (ContinueWithNext(start.plan, state, sink, job.host)) demux(kDemuxMode, engine);
-        subpictures.finish();
-        if (matroska)
-            for (auto& out : matroska->wavOutputs) out->writer().finish();
-        files.close();
-    }
-    // One stream that no reader finds must not cost the whole Matroska file.
-    if (matroska) {
-        const auto usable = usableStreams(matroska->streams, job.selection, job.sink);
-        if (usable.size() != matroska->streams.size())
-            writeMatroskaFiles(start.outputBase, usable, playlist, job.input.EVObase);
-    }
+    bool firstPass = true;
+    const PassSetup setup{job.input.evoField(), start.outputBase, demuxSubpictureForm(job.host),
+                          [&](ReportSink& sink) {
+                              return std::exchange(firstPass, false) &&
+                                     ContinueWithNext(start.plan, state, sink, job.host);
+                          },
+                          [&](const std::vector<CreatedStream>& streams) {
+                              return writeMatroskaFiles(start.outputBase, streams, playlist,
+                                                        job.input.EVObase);
+                          }};
+    demuxPasses(job, scan, setup, matroska.get());
     reportDone(job.sink);
     reportFrameCounts(job.sink, state.FrameCount);
     if (makeMkv && !state.CancelRequested)
         runMkvmerge(mkvmerge, mkvmergeOptionFileName(start.outputBase), state, job.sink, job.host);
     job.host.setCommandEnabled(Command::Demux, true);
+}
+
+void demuxClips(JobContext& job, const ScanResult& scan, const ClipsDemux& plan) {
+    auto& state = job.state;
+    MatroskaPlan matroska{scan, {}, {}};
+    state.FrameCount = {0, 0};
+    const auto& first = plan.clips.paths().front();
+    job.sink.log("Opening file " + std::string(fileNamePart(first)));
+    job.sink.slog("Opening", 0);
+    const PassSetup setup{first,
+                          plan.outputBase,
+                          SubpictureForm::Pgs,
+                          [&](ReportSink& sink) { return plan.clips.openNext(state, sink); },
+                          plan.writeOptions,
+                          &plan.routing};
+    demuxPasses(job, scan, setup, &matroska);
+    reportDone(job.sink);
+    reportFrameCounts(job.sink, state.FrameCount);
 }
 
 }  // namespace tarnwell

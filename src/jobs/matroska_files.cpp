@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "formats/codec_table.h"
-#include "formats/stream_probe.h"
 #include "formats/mkvmerge_options.h"
+#include "formats/stream_probe.h"
 #include "jobs/output_naming.h"
 #include "playlist/matroska_title.h"
 
@@ -66,27 +66,34 @@ std::vector<std::string> writeMatroskaFiles(const std::string& base,
                                             const std::vector<CreatedStream>& streams,
                                             const PlaylistState* playlist,
                                             const std::string& evoBase) {
-    MatroskaTitle title;
-    const bool haveTitle = playlist && playlist->titleTimeBase > 0;
-    if (haveTitle) title = readMatroskaTitle(playlist->tagLines, evoBase, playlist->titleTimeBase);
+    if (!playlist || playlist->titleTimeBase <= 0)
+        return writeMatroskaFiles(base, streams, static_cast<const MatroskaTitle*>(nullptr),
+                                  matroskaFileName(base));
+    const auto title = readMatroskaTitle(playlist->tagLines, evoBase, playlist->titleTimeBase);
+    return writeMatroskaFiles(base, streams, &title, matroskaFileName(base));
+}
 
+std::vector<std::string> writeMatroskaFiles(const std::string& base,
+                                            const std::vector<CreatedStream>& streams,
+                                            const MatroskaTitle* title,
+                                            const std::string& matroskaFile) {
     MkvmergeJob job;
-    job.output = matroskaFileName(base);
-    job.title = title.name;
+    job.output = matroskaFile;
+    if (title) job.title = title->name;
     std::vector<std::string> written;
-    if (!title.chapters.empty()) {
+    if (title && !title->chapters.empty()) {
         job.chapters = chaptersFileName(base);
-        writeTextFile(job.chapters, matroskaChaptersXml(title.chapters));
+        writeTextFile(job.chapters, matroskaChaptersXml(title->chapters));
         written.push_back(job.chapters);
     }
     for (const auto& stream : streams) {
         MkvmergeTrack track{stream.file, "", "", stream.delayMs};
         const auto at = static_cast<std::size_t>(stream.number);
         const TitleTrack* named = nullptr;
-        if (haveTitle && stream.kind == SlotKind::Audio && at < title.audio.size())
-            named = &title.audio[at];
-        if (haveTitle && stream.kind == SlotKind::Subpicture && at < title.subtitles.size())
-            named = &title.subtitles[at];
+        if (title && stream.kind == SlotKind::Audio && at < title->audio.size())
+            named = &title->audio[at];
+        if (title && stream.kind == SlotKind::Subpicture && at < title->subtitles.size())
+            named = &title->subtitles[at];
         if (named) {
             track.name = named->name;
             if (named->language != "und") track.language = named->language;

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "formats/lpcm_wav.h"
 #include "engine/output_routing.h"
 #include "engine/scan_result.h"
+#include "formats/lpcm_wav.h"
+#include "playlist/matroska_title.h"
 #include "playlist/playlist_state.h"
 #include "selection/stream_selection.h"
 
@@ -64,5 +65,11 @@ std::vector<std::string> writeMatroskaFiles(const std::string& base,
                                             const std::vector<CreatedStream>& streams,
                                             const PlaylistState* playlist,
                                             const std::string& evoBase);
+// The same from a title already read (nullptr: no names, languages, chapters or title), the
+// option file naming `matroskaFile` as the output.
+std::vector<std::string> writeMatroskaFiles(const std::string& base,
+                                            const std::vector<CreatedStream>& streams,
+                                            const MatroskaTitle* title,
+                                            const std::string& matroskaFile);
 
 }  // namespace tarnwell

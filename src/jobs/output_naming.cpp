@@ -1,5 +1,9 @@
 #include "jobs/output_naming.h"
 
+#include <algorithm>
+#include <cctype>
+#include <set>
+
 #include "formats/codec_table.h"
 #include "jobs/input_choice.h"
 
@@ -64,6 +68,55 @@ std::string mkvmergeOptionFileName(std::string_view base) {
 
 std::string matroskaFileName(std::string_view base) {
     return std::string(base) + ".mkv";
+}
+
+namespace {
+
+std::string safeTitleName(int number, std::string_view name) {
+    std::string safe;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool refused = byte < 0x20 || byte == 0x7F ||
+                             std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
+        safe += refused ? '_' : c;
+    }
+    return safe.empty() ? "Title " + std::to_string(number) : safe;
+}
+
+std::string folded(std::string_view name) {
+    std::string lower(name);
+    for (auto& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+}  // namespace
+
+std::vector<std::string> titleFileNames(const std::vector<std::pair<int, std::string>>& titles) {
+    std::vector<std::size_t> order(titles.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return titles[a].first < titles[b].first;
+    });
+    std::vector<std::string> names(titles.size());
+    std::set<std::string> taken;
+    for (const auto i : order) {
+        const auto safe = safeTitleName(titles[i].first, titles[i].second);
+        auto name = safe;
+        for (int again = 2; taken.contains(folded(name)); ++again)
+            name = safe + " (" + std::to_string(again) + ")";
+        taken.insert(folded(name));
+        names[i] = name;
+    }
+    return names;
+}
+
+std::string titleWorkFolder(std::string_view dir, int number) {
+    return outputBase(dir.empty() ? std::string_view(".") : dir,
+                      ".tarnwell-title-" + std::to_string(number));
+}
+
+std::string titleMatroskaFile(std::string_view dir, std::string_view name) {
+    return matroskaFileName(outputBase(dir, name));
 }
 
 }  // namespace tarnwell

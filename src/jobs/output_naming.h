@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "selection/stream_selection.h"
 
@@ -47,5 +49,19 @@ std::string delayedStreamFileName(std::string_view base, std::string_view captio
 std::string chaptersFileName(std::string_view base);
 std::string mkvmergeOptionFileName(std::string_view base);
 std::string matroskaFileName(std::string_view base);
+
+// ---- One Matroska file per title -------------------------------------------------------
+
+// The file names (without ".mkv") of the titles of one run, given as (number, displayName), in
+// the order given. The name is made safe for any file system a user copies to: / \ : * ? " < >
+// | and control characters become "_"; an empty name becomes "Title N". A name met again
+// (letter case aside) gets " (2)", " (3)", ... in title-number order.
+std::vector<std::string> titleFileNames(const std::vector<std::pair<int, std::string>>& titles);
+
+// The work folder of title N inside the output folder: DIR "/.tarnwell-title-N".
+std::string titleWorkFolder(std::string_view dir, int number);
+
+// DIR "/" NAME ".mkv".
+std::string titleMatroskaFile(std::string_view dir, std::string_view name);
 
 }  // namespace tarnwell

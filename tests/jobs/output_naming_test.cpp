@@ -89,5 +89,19 @@ TEST(OutputNamingTest, MatroskaReadyNames) {
     EXPECT_EQ(matroskaFileName("/o/F"), "/o/F.mkv");
 }
 
+TEST(OutputNamingTest, TitleFilesAreSafeAndDistinct) {
+    // Given out of number order: the duplicates are counted in title-number order, letter
+    // case aside, past a name that already holds the count.
+    EXPECT_EQ(titleFileNames({{3, "feature"},
+                              {1, "Feature"},
+                              {2, "A/B\\C:D*E?F\"G<H>I|J\tK\x7F"},
+                              {4, ""},
+                              {5, "Feature (2)"},
+                              {6, "FEATURE"}}),
+              (std::vector<std::string>{"feature (2)", "Feature", "A_B_C_D_E_F_G_H_I_J_K_",
+                                        "Title 4", "Feature (2) (2)", "FEATURE (3)"}));
+    EXPECT_EQ(titleMatroskaFile("/out", "Feature"), "/out/Feature.mkv");
+}
+
 }  // namespace
 }  // namespace tarnwell
