@@ -31,6 +31,9 @@ constexpr Command kCommands[] = {
      "lists every title of the disc's playlist, one line each: number, name, duration,\n"
      "its EVO files (missing ones marked), chapters, audio and subtitle tracks. DISC is\n"
      "the folder holding HVDVD_TS and ADV_OBJ, either of them, or the playlist file"},
+    {"mkv", Subcommand::Mkv, "DISC", "[OPTIONS] [--title N]... [--all] ",
+     "one Matroska file per title, DIR/NAME.mkv, over all its EVO files (mkvmerge\n"
+     "from PATH); by default the longest title whose EVO files are all present"},
 };
 
 const Command* commandNamed(const std::string& name) {
@@ -74,6 +77,18 @@ void checkExtension(const std::string& option, const std::string& value) {
     if (value.size() > kMaxExtensionLength)
         throw UsageError(option + " takes at most " + std::to_string(kMaxExtensionLength) +
                          " characters: \"" + value + "\"");
+}
+
+int titleNumber(const std::string& text) {
+    int number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || number > 99999) number = -1;
+        if (number < 0) break;
+        number = number * 10 + (c - '0');
+    }
+    if (text.empty() || number < 1)
+        throw UsageError("--title takes a title number: \"" + text + "\"");
+    return number;
 }
 
 // ---- Options --------------------------------------------------------------------------------
@@ -148,13 +163,20 @@ constexpr Option kOptions[] = {
     {"--tree", nullptr, "FILE", only({Subcommand::Xpl}),
      "xpl: write the title tree to FILE, two blanks per level",
      [](CliRequest& r, const std::string& v) { r.tree = v; }},
-    {"--json", nullptr, nullptr, only({Subcommand::Read, Subcommand::Titles}),
-     "read, titles: print one JSON document on standard output instead\n"
-     "of the log or the lines",
+    {"--json", nullptr, nullptr, only({Subcommand::Read, Subcommand::Titles, Subcommand::Mkv}),
+     "read, titles, mkv: print one JSON document on standard output\n"
+     "instead of the log or the lines",
      [](CliRequest& r, const std::string&) { r.json = true; }},
-    {"--playlist", nullptr, "XPL", only({Subcommand::Titles}),
-     "titles: read this playlist, not the lowest ADV_OBJ/VPLST*.XPL",
+    {"--playlist", nullptr, "XPL", only({Subcommand::Titles, Subcommand::Mkv}),
+     "titles, mkv: read this playlist, not the lowest ADV_OBJ/VPLST*.XPL",
      [](CliRequest& r, const std::string& v) { r.playlist = v; }},
+    {"--title", nullptr, "N", only({Subcommand::Mkv}), "mkv: make title N (again for more titles)",
+     [](CliRequest& r, const std::string& v) { r.titles.push_back(titleNumber(v)); }},
+    {"--all", nullptr, nullptr, only({Subcommand::Mkv}), "mkv: make every title of the disc",
+     [](CliRequest& r, const std::string&) { r.allTitles = true; }},
+    {"--keep-files", nullptr, nullptr, only({Subcommand::Mkv}),
+     "mkv: keep a title's intermediate files after its success",
+     [](CliRequest& r, const std::string&) { r.keepFiles = true; }},
     {"--help", "-h", nullptr, kEveryCommand, "show this text", nullptr, &ParsedCommandLine::help},
     {"--version", nullptr, nullptr, kEveryCommand, "show the program's version", nullptr,
      &ParsedCommandLine::version},
@@ -177,8 +199,8 @@ std::string padded(std::string text, std::size_t width) {
 std::string buildUsage() {
     std::string text = "Usage:\n";
     for (const Command& command : kCommands)
-        text += std::string("  tarnwell-cli ") + padded(command.name, 7) + " " +
-                command.synopsis + command.input + "\n";
+        text += std::string("  tarnwell-cli ") + padded(command.name, 7) + " " + command.synopsis +
+                command.input + "\n";
     text += "  tarnwell-cli --help | --version\n\n";
     text += "Runs the jobs of the window's buttons on the command line:\n";
     for (const Command& command : kCommands) {
@@ -216,7 +238,8 @@ Exit status:
   0  every job ended normally (a cancelled job ends normally)
   1  a job ended on an error
   2  usage error
-  130  read --json was interrupted: no document was written
+  130  read --json or mkv was interrupted: no document was written, the
+       unfinished Matroska file was removed
 )";
     return text;
 }
@@ -308,6 +331,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (positional.empty()) throw UsageError("the " + what + " file is missing");
     if (positional.size() > 1)
         throw UsageError("more than one " + what + " file: \"" + positional[1] + "\"");
+    if (request.allTitles && !request.titles.empty())
+        throw UsageError("--all and --title do not go together");
     request.input = positional.front();
     if (request.input.empty()) throw UsageError("the " + what + " file name is empty");
     for (const auto* file :

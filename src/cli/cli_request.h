@@ -13,19 +13,22 @@
 
 namespace tarnwell::cli {
 
-enum class Subcommand { Read, Demux, Rebuild, Xpl, Titles };
+enum class Subcommand { Read, Demux, Rebuild, Xpl, Titles, Mkv };
 
 using SlotRef = std::pair<SlotKind, int>;
 
 struct CliRequest {
     Subcommand subcommand = Subcommand::Read;
-    std::string input;                // the EVO file; the playlist for `xpl`; the disc for `titles`
+    std::string input;  // the EVO file; the playlist for `xpl`; the disc for `titles` and `mkv`
     std::optional<std::string> xpl;   // demux, rebuild: --xpl
     std::optional<std::string> evo;   // xpl: --evo
     std::optional<std::string> tags;  // xpl: --tags
     std::optional<std::string> tree;  // xpl: --tree
-    bool json = false;                // read, titles: --json, the document instead of the log
-    std::optional<std::string> playlist;  // titles: --playlist, instead of the disc's own
+    bool json = false;  // read, titles, mkv: --json, the document instead of the log
+    std::optional<std::string> playlist;  // titles, mkv: --playlist, instead of the disc's own
+    std::vector<int> titles;              // mkv: --title, in the order given
+    bool allTitles = false;               // mkv: --all
+    bool keepFiles = false;               // mkv: --keep-files
 
     // The Options tab, with the window's design defaults.
     std::string outputDir{defaultText(TextOption::Workdir)};

@@ -1,15 +1,19 @@
 #include "cli/cli_session.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
 #include "cli/interrupt.h"
+#include "cli/mkv_report.h"
 #include "cli/playlist_export.h"
 #include "cli/read_json.h"
 #include "cli/titles_output.h"
 #include "disc/disc_model.h"
+#include "disc/title_summary.h"
 #include "io/report_sink.h"
 #include "jobs/commands.h"
+#include "jobs/disc_titles.h"
 #include "jobs/host.h"
 
 namespace tarnwell::cli {
@@ -109,6 +113,9 @@ class Session {
             case Subcommand::Titles:
                 writeTitles();
                 break;
+            case Subcommand::Mkv:
+                makeMkvs();
+                break;
         }
         sink_.finishProgress();
         return status_;
@@ -164,6 +171,76 @@ class Session {
         }
         if (std::fputs(text.c_str(), out_) == EOF || std::fflush(out_) != 0)
             fail("Cannot write the titles to standard output.");
+    }
+
+    // The titles the command line names, in title-number order: every one with --all, those
+    // of --title, else the longest complete one. Empty after a failure.
+    std::vector<TitlePlan> chosenTitles(const disc::Disc& disc) {
+        std::vector<TitlePlan> plans;
+        if (request_.titles.empty() && !request_.allTitles) {
+            const auto* longest = disc::longestCompleteTitle(disc);
+            if (!longest)
+                fail("No title of the disc has all its EVO files.");
+            else
+                plans.push_back(titlePlan(disc, *longest));
+            return plans;
+        }
+        for (const auto& number : request_.titles) {
+            bool found = false;
+            for (const auto& title : disc.titles) found = found || title.number == number;
+            if (!found) {
+                fail("The disc has no title " + std::to_string(number) + ".");
+                return {};
+            }
+        }
+        std::vector<const disc::Title*> titles;
+        for (const auto& title : disc.titles) {
+            bool chosen = request_.allTitles;
+            for (const auto& number : request_.titles) chosen = chosen || title.number == number;
+            if (chosen) titles.push_back(&title);
+        }
+        std::stable_sort(titles.begin(), titles.end(),
+                         [](const auto* a, const auto* b) { return a->number < b->number; });
+        for (const auto* title : titles) plans.push_back(titlePlan(disc, *title));
+        return plans;
+    }
+
+    // One Matroska file per chosen title. A title that fails is named on standard error and
+    // the others still run; the status is then 1.
+    void makeMkvs() {
+        disc::Disc disc;
+        try {
+            disc = disc::openDisc(request_.input, request_.playlist);
+        } catch (const std::exception& error) {
+            fail(error.what());
+            return;
+        }
+        const auto plans = chosenTitles(disc);
+        if (plans.empty()) return;
+        TitleMkvOptions options{
+            request_.outputDir, request_.keepFiles,
+            [this](StreamSelection& selection) { untickSlots(request_, selection); }};
+        std::vector<TitleMkvResult> results;
+        if (!job([&] { return commands_.makeTitleMkvs(plans, options, results); }) &&
+            status_ != kExitOk)
+            return;
+        bool cancelled = false;
+        for (const auto& result : results) {
+            cancelled = cancelled || result.cancelled;
+            if (!result.error.empty()) fail(result.error);
+        }
+        if (request_.json) {
+            sink_.finishProgress();
+            const auto text = mkvReportJson(disc, results);
+            if (std::fputs(text.c_str(), out_) == EOF || std::fflush(out_) != 0)
+                fail("Cannot write the JSON document to standard output.");
+        }
+        if (cancelled || interruptRequested()) {
+            sink_.finishProgress();
+            std::fputs("Interrupted: the unfinished Matroska file was removed.\n", err_);
+            std::fflush(err_);
+            status_ = kExitInterrupted;
+        }
     }
 
     void writeReadJson() {
