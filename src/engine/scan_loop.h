@@ -22,6 +22,9 @@ struct EngineContext {
     // Demux mode: where each slot's payload goes (nothing is written without one). Not used
     // in read mode.
     OutputRouting* routing = nullptr;
+    // Demux mode: the job's write-behind, which the run's outputs hand their full buffers to
+    // (nullptr: they write at once).
+    WriteBehind* writeBehind = nullptr;
 };
 
 // One run over `state.InFile` from its current position to its end. Mode 0 reads (fills the

@@ -166,7 +166,7 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
                                  " has no check box: it cannot be chosen and is not written.");
         job.sink.slog("Writing stream(s)", 0);
         HostRunControl run(job.host);
-        EngineContext engine{state, sink, run, &routing};
+        EngineContext engine{state, sink, run, &routing, &files.writeBehind()};
         demux(kDemuxMode, engine);
         if (ContinueWithNext(start.plan, state, sink, job.host)) demux(kDemuxMode, engine);
         subpictures.finish();

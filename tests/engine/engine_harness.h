@@ -73,6 +73,8 @@ class EngineHarness {
     void closeOutputs();
 
     TempDir dir;
+    // The job's write-behind, which outlives the output files given to it.
+    WriteBehind writeBehind;
     std::unique_ptr<EngineState> statePtr;
     EngineState& state;
     StreamSelection selection;
