@@ -1,15 +1,22 @@
 #pragma once
-// The errors of the file layer.
+// The errors that end a job. Their text is what the window shows in the message box and the
+// command line prints; the type tells a caller which part failed.
 
 #include <stdexcept>
 
 namespace tarnwell {
 
-// An error of the file layer (open, create, read, write) or of a number conversion; its
-// text is what the window shows in the message box and the command line prints.
-class FileError : public std::runtime_error {
+// Every error that ends a job with a message for the user; a caller that shows any of them
+// catches this one.
+class JobError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+// An error of the file layer: open, create, read, write.
+class FileError : public JobError {
+  public:
+    using JobError::JobError;
 };
 
 inline constexpr const char* kStreamWriteError = "Stream write error";

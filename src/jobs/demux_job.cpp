@@ -121,7 +121,7 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
     std::string mkvmerge;
     if (makeMkv && (mkvmerge = findOnPath("mkvmerge")).empty()) {
         job.host.setCommandEnabled(Command::Demux, true);
-        throw FileError("mkvmerge not found");
+        throw ToolError("mkvmerge not found");
     }
     const auto base = outputBase(job.host.optionText(TextOption::Workdir), job.input.EVObase);
     state.FrameCount = {0, 0};

@@ -75,13 +75,13 @@ void runMkvmerge(const std::string& mkvmerge, const std::string& optionFile, Eng
                  ReportSink& sink, Host& host) {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
-        throw FileError("mkvmerge: " + std::string(std::strerror(errno)));
+        throw ToolError("mkvmerge: " + std::string(std::strerror(errno)));
     const std::string argument = "@" + fullPath(optionFile);
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(pipeEnds[0]);
         ::close(pipeEnds[1]);
-        throw FileError("mkvmerge: " + std::string(std::strerror(errno)));
+        throw ToolError("mkvmerge: " + std::string(std::strerror(errno)));
     }
     if (child == 0) {
         ::dup2(pipeEnds[1], STDOUT_FILENO);
@@ -130,8 +130,8 @@ void runMkvmerge(const std::string& mkvmerge, const std::string& optionFile, Eng
         return;
     }
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (code == 127) throw FileError("mkvmerge not found");
-    if (code != 0 && code != 1) throw FileError("mkvmerge failed: " + lines.error());
+    if (code == 127) throw ToolError("mkvmerge not found");
+    if (code != 0 && code != 1) throw ToolError("mkvmerge failed: " + lines.error());
     sink.log("mkvmerge: " + lines.last());
 }
 

@@ -33,7 +33,7 @@ class JobFixture : public ::testing::Test {
     std::string run(Click click) {
         try {
             EXPECT_TRUE(click());
-        } catch (const FileError& error) {
+        } catch (const JobError& error) {
             return error.what();
         }
         return {};
