@@ -88,7 +88,9 @@ void runMkvmerge(const std::string& mkvmerge, const std::string& optionFile, Eng
         ::dup2(pipeEnds[1], STDERR_FILENO);
         const int devNull = ::open("/dev/null", O_RDONLY);
         if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
-        char* const args[] = {const_cast<char*>("mkvmerge"), const_cast<char*>(argument.c_str()),
+        // Its lines are read by their English words, whatever the user's language.
+        char* const args[] = {const_cast<char*>("mkvmerge"), const_cast<char*>("--ui-language"),
+                              const_cast<char*>("en_US"), const_cast<char*>(argument.c_str()),
                               nullptr};
         ::execv(mkvmerge.c_str(), args);
         ::_exit(127);
