@@ -30,7 +30,7 @@ void JobRunner::run(Command job) {
     try {
         switch (job) {
             case Command::ReadEvo:
-                commands_.bCheckClick();
+                commands_.readEvo();
                 break;
             case Command::Demux:
                 commands_.bDemuxClick();

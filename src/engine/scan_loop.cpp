@@ -38,8 +38,8 @@ struct SlotCounts {
 
 class ScanRun {
   public:
-    ScanRun(int mode, EngineContext& context)
-        : demuxing_(mode == kDemuxMode),
+    ScanRun(ScanMode mode, EngineContext& context)
+        : demuxing_(mode == ScanMode::Demux),
           state_(context.state),
           sink_(context.sink),
           run_(context.run),
@@ -119,7 +119,7 @@ ScanResult ScanRun::run() {
 // The outputs first, then the writes they made.
 void ScanRun::flush() {
     if (!demuxing_) return;
-    if (routing_) routing_->settle();
+    if (routing_) routing_->flush();
     if (writeBehind_) writeBehind_->flush();
 }
 
@@ -222,7 +222,7 @@ ScanResult ScanRun::found(bool cutByFastCheck) const {
 
 }  // namespace
 
-ScanResult demux(int mode, EngineContext& context) {
+ScanResult runScan(ScanMode mode, EngineContext& context) {
     return ScanRun(mode, context).run();
 }
 

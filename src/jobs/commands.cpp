@@ -34,12 +34,12 @@ bool Commands::runJob(Job&& job) {
     return true;
 }
 
-bool Commands::bCheckClick() {
+bool Commands::readEvo() {
     return runJob([this] {
         auto job = context();
         lastScan_ = {};
         tableHoldsMarks_ = false;
-        lastScan_ = tarnwell::bCheckClick(job);
+        lastScan_ = tarnwell::readEvo(job);
     });
 }
 

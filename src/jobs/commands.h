@@ -37,7 +37,7 @@ class Commands : private SelectionObserver {
     // The four jobs. Each returns false, doing nothing, when another job is running.
     // A failure propagates as a JobError (FileError, PlaylistError, ToolError) after the job's
     // guarded block closed its files.
-    bool bCheckClick();
+    bool readEvo();
     bool bDemuxClick();
     bool bReadXPLClick();
     bool bRebuildClick();

@@ -167,8 +167,8 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
         job.sink.slog("Writing stream(s)", 0);
         HostRunControl run(job.host);
         EngineContext engine{state, sink, run, &routing, &files.writeBehind()};
-        demux(kDemuxMode, engine);
-        if (ContinueWithNext(start.plan, state, sink, job.host)) demux(kDemuxMode, engine);
+        runScan(ScanMode::Demux, engine);
+        if (ContinueWithNext(start.plan, state, sink, job.host)) runScan(ScanMode::Demux, engine);
         subpictures.finish();
         if (matroska)
             for (auto& out : matroska->wavOutputs) out->writer().finish();

@@ -39,7 +39,7 @@ class JobFixture : public ::testing::Test {
         return {};
     }
     std::string read() {
-        return run([this] { return commands.bCheckClick(); });
+        return run([this] { return commands.readEvo(); });
     }
     std::string demuxJob() {
         return run([this] { return commands.bDemuxClick(); });
