@@ -33,8 +33,8 @@ class OutputFile {
     // Bytes accepted so far (written or buffered).
     std::int64_t size() const { return accepted_; }
 
-    // Until the file is closed, its full buffers go through `behind` while a pass of it is on
-    // (nullptr: always written at once).
+    // Given after `create`: until the file is closed, its full buffers go through `behind`
+    // while a pass of it is on (nullptr: always written at once).
     void writeBehind(WriteBehind* behind) { behind_ = behind; }
 
     void write(const std::uint8_t* data, std::size_t length);

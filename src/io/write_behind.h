@@ -19,13 +19,15 @@ class OutputFile;
 // The second thread of one job. It belongs to whoever opens the job's output files, lives as
 // long as the job, and is joined by the destructor after everything handed to it is written.
 // The files given to it (OutputFile::writeBehind) hand it their full buffers, in the order
-// they filled, while a Pass lives; outside a pass they write at once. The thread starts with
-// the first pass, so a job that never writes in a pass starts none.
+// they filled, while a Pass lives; outside a pass (creating the files, headers, the last
+// units, closing) they write at once, so a failure there is raised by the write that met it.
+// The thread starts with the first pass, so a job that never writes in a pass starts none.
 //
 // `flush` waits for everything handed over; a write that failed then raises "Stream write
 // error" (first error wins). The files keep exactly what they would have kept had the failing
 // write been made at once: the one that failed holds what fitted, every other one is cut back
-// to what it had accepted before that write. `writeAt` and `close` of a file wait first.
+// to what it had accepted before that write. During a pass, `writeAt` and `close` of a file
+// wait for everything handed over first.
 class WriteBehind {
   public:
     WriteBehind() = default;
