@@ -27,7 +27,7 @@ void JobRunner::run(Command job) {
         [this, job] {
             switch (job) {
                 case Command::ReadEvo:
-                    commands_.bCheckClick();
+                    commands_.readEvo();
                     break;
                 case Command::Demux:
                     commands_.bDemuxClick();

@@ -84,7 +84,7 @@ class Session {
             case Subcommand::Read:
                 input.chooseEvo(request_.input, host_);
                 // An interrupted read writes no document: it would look like a whole one.
-                if (job([this] { return commands_.bCheckClick(); }) && request_.json)
+                if (job([this] { return commands_.readEvo(); }) && request_.json)
                     writeReadJson();
                 else if (request_.json && status_ == kExitOk && interruptRequested())
                     interrupted();
@@ -92,7 +92,7 @@ class Session {
             case Subcommand::Demux:
             case Subcommand::Rebuild:
                 input.chooseEvo(request_.input, host_);
-                if (!job([this] { return commands_.bCheckClick(); })) break;
+                if (!job([this] { return commands_.readEvo(); })) break;
                 if (request_.xpl) {
                     input.chooseXpl(*request_.xpl, host_);
                     if (!job([this] { return commands_.bReadXPLClick(); })) break;

@@ -26,7 +26,7 @@ class PayloadOutput {
     virtual ~PayloadOutput() = default;
     virtual void write(std::span<const std::uint8_t> chunk, const PacketInfo& packet) = 0;
     // An output that works on the side writes into its file what it has taken so far.
-    virtual void settle() {}
+    virtual void flush() {}
 };
 
 class OutputRouting {
@@ -41,9 +41,9 @@ class OutputRouting {
     virtual OutputFile* timeStamps(int n) = 0;
     // Demux mode: whether video n's frames are counted (its box is ticked now).
     virtual bool videoSelected(int n) const = 0;
-    // Settles every output (PayloadOutput::settle); the loop calls it before it settles its
+    // Flushes every output (PayloadOutput::flush); the loop calls it before it flushes its
     // writes, so that what the outputs took is in their files at the same points.
-    virtual void settle() {}
+    virtual void flush() {}
 };
 
 // The plain form: the payload bytes as they come, into one file.

@@ -38,12 +38,13 @@ struct SlotCounts {
 
 class ScanRun {
   public:
-    ScanRun(int mode, EngineContext& context)
-        : demuxing_(mode == kDemuxMode),
+    ScanRun(ScanMode mode, EngineContext& context)
+        : demuxing_(mode == ScanMode::Demux),
           state_(context.state),
           sink_(context.sink),
           run_(context.run),
           routing_(context.routing),
+          writeBehind_(context.writeBehind),
           parser_(context.state.streamTable, context.sink, !demuxing_) {}
 
     ScanResult run();
@@ -55,13 +56,14 @@ class ScanRun {
     void write(SlotKind kind, int n, const std::uint8_t* chunk, std::int64_t length,
                const PacketInfo& packet);
     ScanResult found(bool cutByFastCheck) const;
-    void settle(std::optional<WriteBehind>& behind);
+    void flush();
 
     const bool demuxing_;
     EngineState& state_;
     ReportSink& sink_;
     RunControl& run_;
     OutputRouting* routing_;
+    WriteBehind* writeBehind_;
     ProgramStreamParser parser_;
     double start_ = 0;
     std::array<SlotCounts, kVideoEntries> videoCounts_{};
@@ -79,11 +81,10 @@ ScanResult ScanRun::run() {
 
     InputFile& in = state_.InFile;
     bool cutByFastCheck = false;
-    // Blocks are walked in place in the read-ahead buffer. A demux writes its outputs from a
-    // second thread, settled before every progress report and at the end, so that a write
-    // error stops the run where the user would see it anyway.
-    std::optional<WriteBehind> behind;
-    if (demuxing_) behind.emplace();
+    // Blocks are walked in place in the read-ahead buffer. A demux writes its outputs from the
+    // job's second thread, flushed before every progress report and at the end, so that a
+    // write error stops the run where the user would see it anyway.
+    WriteBehind::Pass pass(demuxing_ ? writeBehind_ : nullptr);
     ReadAhead blocks(in, state_.ReadBuf, kReadBufSize);
     while (blocks.position() < in.size() && !state_.CancelRequested) {
         const auto block = blocks.next([] {});
@@ -91,7 +92,7 @@ ScanResult ScanRun::run() {
         if (n == 0) break;  // nothing more could be read: the end, as far as this run goes
         const std::int64_t pos = blocks.position();
         if (pos % kProgressStep == 0) {
-            settle(behind);
+            flush();
             sink_.slog(progressReport(demuxing_ ? "Demuxing " : "Reading ", in, pos, start_, run_),
                        1);
             run_.processEvents();
@@ -108,7 +109,7 @@ ScanResult ScanRun::run() {
             handOver(chunk, length);
         });
     }
-    settle(behind);
+    flush();
 
     if (state_.CancelRequested) state_.FrameCount = {0, 0};
     run_.setCancelEnabled(false);
@@ -116,10 +117,10 @@ ScanResult ScanRun::run() {
 }
 
 // The outputs first, then the writes they made.
-void ScanRun::settle(std::optional<WriteBehind>& behind) {
-    if (!behind) return;
-    if (routing_) routing_->settle();
-    behind->settle();
+void ScanRun::flush() {
+    if (!demuxing_) return;
+    if (routing_) routing_->flush();
+    if (writeBehind_) writeBehind_->flush();
 }
 
 void ScanRun::logSystemHeaderSummary(const std::uint8_t* block) {
@@ -221,7 +222,7 @@ ScanResult ScanRun::found(bool cutByFastCheck) const {
 
 }  // namespace
 
-ScanResult demux(int mode, EngineContext& context) {
+ScanResult runScan(ScanMode mode, EngineContext& context) {
     return ScanRun(mode, context).run();
 }
 

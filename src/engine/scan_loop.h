@@ -3,6 +3,8 @@
 // blocks through the program stream parser, payload chunks to the frame counter and the
 // outputs, progress every 4 MiB, cancel between blocks.
 
+#include <cstdint>
+
 #include "engine/engine_state.h"
 #include "engine/output_routing.h"
 #include "io/report_sink.h"
@@ -11,8 +13,9 @@
 
 namespace tarnwell {
 
-inline constexpr int kReadMode = 0;
-inline constexpr int kDemuxMode = 1;
+// Read fills the stream table, logs the streams found and counts frames; Demux also writes
+// the payload of every slot that the routing names an output for.
+enum class ScanMode : std::uint8_t { Read, Demux };
 
 // Everything a run touches besides its own parser state.
 struct EngineContext {
@@ -22,12 +25,13 @@ struct EngineContext {
     // Demux mode: where each slot's payload goes (nothing is written without one). Not used
     // in read mode.
     OutputRouting* routing = nullptr;
+    // Demux mode: the job's write-behind, which the run's outputs hand their full buffers to
+    // (nullptr: they write at once).
+    WriteBehind* writeBehind = nullptr;
 };
 
-// One run over `state.InFile` from its current position to its end. Mode 0 reads (fills the
-// stream table, logs the streams found, counts frames) and returns what it found; mode 1
-// also writes the payload of every slot that the routing names an output for, and returns an
-// empty result. Write errors propagate as FileError.
-ScanResult demux(int mode, EngineContext& context);
+// One run over `state.InFile` from its current position to its end. A read returns what it
+// found, a demux an empty result. Write errors propagate as FileError.
+ScanResult runScan(ScanMode mode, EngineContext& context);
 
 }  // namespace tarnwell

@@ -73,6 +73,47 @@ std::uint32_t wavChannelMask(int channels) {
     return channels >= 1 && channels <= 8 ? kChannelMasks[channels] : 0;
 }
 
+std::vector<std::uint8_t> wavHeader(const LpcmFormat& f, std::uint64_t dataBytes) {
+    const bool ext = extensible(f);
+    const std::uint32_t fmtSize = ext ? 40 : 16;
+    const std::uint64_t pad = dataBytes & 1;
+    const std::uint64_t riffSize = 4 + (8 + kDs64Size) + (8 + fmtSize) + 8 + dataBytes + pad;
+    constexpr std::uint32_t kFull = std::numeric_limits<std::uint32_t>::max();
+    const bool rf64 = riffSize > kFull;
+    const int container = containerBytes(f);
+    const auto blockAlign = static_cast<std::uint32_t>(f.channels * container);
+
+    std::vector<std::uint8_t> out;
+    out.reserve(kHeaderFixed + fmtSize);
+    putTag(out, rf64 ? "RF64" : "RIFF");
+    put32(out, rf64 ? kFull : static_cast<std::uint32_t>(riffSize));
+    putTag(out, "WAVE");
+    // Room for the ds64 chunk that RF64 needs; a plain file keeps it as a JUNK chunk.
+    putTag(out, rf64 ? "ds64" : "JUNK");
+    put32(out, kDs64Size);
+    put64(out, rf64 ? riffSize : 0);
+    put64(out, rf64 ? dataBytes : 0);
+    put64(out, rf64 ? dataBytes / blockAlign : 0);
+    put32(out, 0);
+    putTag(out, "fmt ");
+    put32(out, fmtSize);
+    put16(out, ext ? 0xFFFE : 1);
+    put16(out, static_cast<std::uint32_t>(f.channels));
+    put32(out, static_cast<std::uint32_t>(f.sampleRate));
+    put32(out, static_cast<std::uint32_t>(f.sampleRate) * blockAlign);
+    put16(out, blockAlign);
+    put16(out, static_cast<std::uint32_t>(container * 8));
+    if (ext) {
+        put16(out, 22);
+        put16(out, static_cast<std::uint32_t>(f.bitsPerSample));
+        put32(out, wavChannelMask(f.channels));
+        out.insert(out.end(), std::begin(kPcmSubformat), std::end(kPcmSubformat));
+    }
+    putTag(out, "data");
+    put32(out, rf64 ? kFull : static_cast<std::uint32_t>(dataBytes));
+    return out;
+}
+
 LpcmWavWriter::LpcmWavWriter(OutputFile& out, ReportSink& sink, std::string caption)
     : out_(out), sink_(sink), caption_(std::move(caption)) {}
 
@@ -102,7 +143,7 @@ void LpcmWavWriter::start(const LpcmFormat& format, std::uint8_t formatByte) {
     format_ = format;
     formatByte_ = formatByte;
     blockIn_ = groupBytes(format) * static_cast<std::size_t>(groupsPerBlock(format));
-    const auto bytes = header(false);
+    const auto bytes = wavHeader(format, 0);
     out_.write(bytes.data(), bytes.size());
 }
 
@@ -153,47 +194,6 @@ void LpcmWavWriter::convert(std::span<const std::uint8_t> bytes) {
     dataBytes_ += converted_.size();
 }
 
-std::vector<std::uint8_t> LpcmWavWriter::header(bool rf64) const {
-    const LpcmFormat& f = *format_;
-    const bool ext = extensible(f);
-    const std::uint32_t fmtSize = ext ? 40 : 16;
-    const std::uint64_t pad = dataBytes_ & 1;
-    const std::uint64_t riffSize = 4 + (8 + kDs64Size) + (8 + fmtSize) + 8 + dataBytes_ + pad;
-    constexpr std::uint32_t kFull = std::numeric_limits<std::uint32_t>::max();
-    const int container = containerBytes(f);
-    const auto blockAlign = static_cast<std::uint32_t>(f.channels * container);
-
-    std::vector<std::uint8_t> out;
-    out.reserve(kHeaderFixed + fmtSize);
-    putTag(out, rf64 ? "RF64" : "RIFF");
-    put32(out, rf64 ? kFull : static_cast<std::uint32_t>(riffSize));
-    putTag(out, "WAVE");
-    // Room for the ds64 chunk that RF64 needs; a plain file keeps it as a JUNK chunk.
-    putTag(out, rf64 ? "ds64" : "JUNK");
-    put32(out, kDs64Size);
-    put64(out, rf64 ? riffSize : 0);
-    put64(out, rf64 ? dataBytes_ : 0);
-    put64(out, rf64 ? dataBytes_ / blockAlign : 0);
-    put32(out, 0);
-    putTag(out, "fmt ");
-    put32(out, fmtSize);
-    put16(out, ext ? 0xFFFE : 1);
-    put16(out, static_cast<std::uint32_t>(f.channels));
-    put32(out, static_cast<std::uint32_t>(f.sampleRate));
-    put32(out, static_cast<std::uint32_t>(f.sampleRate) * blockAlign);
-    put16(out, blockAlign);
-    put16(out, static_cast<std::uint32_t>(container * 8));
-    if (ext) {
-        put16(out, 22);
-        put16(out, static_cast<std::uint32_t>(f.bitsPerSample));
-        put32(out, wavChannelMask(f.channels));
-        out.insert(out.end(), std::begin(kPcmSubformat), std::end(kPcmSubformat));
-    }
-    putTag(out, "data");
-    put32(out, rf64 ? kFull : static_cast<std::uint32_t>(dataBytes_));
-    return out;
-}
-
 void LpcmWavWriter::finish() {
     if (finished_ || !format_) return;
     finished_ = true;
@@ -201,8 +201,7 @@ void LpcmWavWriter::finish() {
         const std::uint8_t pad = 0;
         out_.write(&pad, 1);
     }
-    const std::uint64_t riffSize = header(false).size() - 8 + dataBytes_ + (dataBytes_ & 1);
-    const auto bytes = header(riffSize > std::numeric_limits<std::uint32_t>::max());
+    const auto bytes = wavHeader(*format_, dataBytes_);
     out_.writeAt(0, bytes.data(), bytes.size());
 }
 

@@ -33,6 +33,12 @@ std::optional<LpcmFormat> lpcmFormat(std::uint8_t formatByte);
 // The speaker mask of a WAVE_FORMAT_EXTENSIBLE header for a channel count (1..8).
 std::uint32_t wavChannelMask(int channels);
 
+// The header of a WAV file whose data chunk holds `dataBytes` bytes (a pad byte follows an odd
+// count). A RIFF file keeps a 28-byte JUNK chunk where RF64 needs its ds64 chunk; when the RIFF
+// size would pass 4 GiB - 1 it becomes RF64: the RIFF and data sizes read 0xFFFFFFFF and the
+// ds64 chunk holds them, with the sample frame count, as 64-bit numbers.
+std::vector<std::uint8_t> wavHeader(const LpcmFormat& format, std::uint64_t dataBytes);
+
 // Writes one LPCM stream into an output file that the job created and closes. The header
 // goes out with the first samples; `finish` writes the sizes into it, and must be called
 // before the file is closed, on a normal end and after a Cancel alike.
@@ -60,7 +66,6 @@ class LpcmWavWriter {
   private:
     void start(const LpcmFormat& format, std::uint8_t formatByte);
     void convert(std::span<const std::uint8_t> bytes);
-    std::vector<std::uint8_t> header(bool rf64) const;
 
     OutputFile& out_;
     ReportSink& sink_;

@@ -34,11 +34,11 @@ bool Commands::runJob(Job&& job) {
     return true;
 }
 
-bool Commands::bCheckClick() {
+bool Commands::readEvo() {
     return runJob([this] {
         auto job = context();
         lastScan_ = {};
-        lastScan_ = tarnwell::bCheckClick(job);
+        lastScan_ = tarnwell::readEvo(job);
     });
 }
 

@@ -36,8 +36,9 @@ class Commands : private SelectionObserver {
     bool jobRunning() const { return running_; }
 
     // The four jobs. Each returns false, doing nothing, when another job is running.
-    // A failure propagates as FileError after the job's guarded block closed its files.
-    bool bCheckClick();
+    // A failure propagates as a JobError (FileError, PlaylistError, ToolError) after the job's
+    // guarded block closed its files.
+    bool readEvo();
     bool bDemuxClick();
     bool bReadXPLClick();
     bool bRebuildClick();

@@ -163,9 +163,9 @@ void demuxPasses(JobContext& job, const ScanResult& scan, const PassSetup& setup
         job.sink.slog("Writing stream(s)", 0);
         HostRunControl run(job.host);
         OutputRouting& engineRouting = setup.routing ? (*setup.routing)(routing) : routing;
-        EngineContext engine{state, sink, run, &engineRouting};
-        demux(kDemuxMode, engine);
-        while (setup.next(sink)) demux(kDemuxMode, engine);
+        EngineContext engine{state, sink, run, &engineRouting, &files.writeBehind()};
+        runScan(ScanMode::Demux, engine);
+        while (setup.next(sink)) runScan(ScanMode::Demux, engine);
         subpictures.finish();
         if (matroska)
             for (auto& out : matroska->wavOutputs) out->writer().finish();
@@ -193,7 +193,7 @@ void bDemuxClick(JobContext& job, const PlaylistState* playlist) {
     std::string mkvmerge;
     if (makeMkv && (mkvmerge = findOnPath("mkvmerge")).empty()) {
         job.host.setCommandEnabled(Command::Demux, true);
-        throw FileError("mkvmerge not found");
+        throw ToolError("mkvmerge not found");
     }
     const auto base = outputBase(job.host.optionText(TextOption::Workdir), job.input.EVObase);
     state.FrameCount = {0, 0};

@@ -75,20 +75,22 @@ void runMkvmerge(const std::string& mkvmerge, const std::string& optionFile, Eng
                  ReportSink& sink, Host& host) {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
-        throw FileError("mkvmerge: " + std::string(std::strerror(errno)));
+        throw ToolError("mkvmerge: " + std::string(std::strerror(errno)));
     const std::string argument = "@" + fullPath(optionFile);
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(pipeEnds[0]);
         ::close(pipeEnds[1]);
-        throw FileError("mkvmerge: " + std::string(std::strerror(errno)));
+        throw ToolError("mkvmerge: " + std::string(std::strerror(errno)));
     }
     if (child == 0) {
         ::dup2(pipeEnds[1], STDOUT_FILENO);
         ::dup2(pipeEnds[1], STDERR_FILENO);
         const int devNull = ::open("/dev/null", O_RDONLY);
         if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
-        char* const args[] = {const_cast<char*>("mkvmerge"), const_cast<char*>(argument.c_str()),
+        // Its lines are read by their English words, whatever the user's language.
+        char* const args[] = {const_cast<char*>("mkvmerge"), const_cast<char*>("--ui-language"),
+                              const_cast<char*>("en_US"), const_cast<char*>(argument.c_str()),
                               nullptr};
         ::execv(mkvmerge.c_str(), args);
         ::_exit(127);
@@ -130,8 +132,8 @@ void runMkvmerge(const std::string& mkvmerge, const std::string& optionFile, Eng
         return;
     }
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (code == 127) throw FileError("mkvmerge not found");
-    if (code != 0 && code != 1) throw FileError("mkvmerge failed: " + lines.error());
+    if (code == 127) throw ToolError("mkvmerge not found");
+    if (code != 0 && code != 1) throw ToolError("mkvmerge failed: " + lines.error());
     sink.log("mkvmerge: " + lines.last());
 }
 

@@ -4,7 +4,9 @@
 // added, then those added with `addLast`; a flush or close failure becomes the job's error,
 // raised only after every other file is closed too. When the job is unwinding an error
 // instead, the destructor closes whatever is still open without raising, so the first error
-// is the one the user sees.
+// is the one the user sees. The block also owns the job's write-behind: the outputs added
+// hand their full buffers to it during the job's passes, and its thread ends with the block,
+// after every file is closed.
 
 #include <vector>
 
@@ -21,9 +23,17 @@ class OpenedFiles {
     OpenedFiles& operator=(const OpenedFiles&) = delete;
 
     // An output file the job has created; closed after the input, in the order added.
-    void add(OutputFile& file) { outputs_.push_back(&file); }
+    void add(OutputFile& file) {
+        file.writeBehind(&writeBehind_);
+        outputs_.push_back(&file);
+    }
     // An output file closed after every file given to `add`.
-    void addLast(OutputFile& file) { lastOutputs_.push_back(&file); }
+    void addLast(OutputFile& file) {
+        file.writeBehind(&writeBehind_);
+        lastOutputs_.push_back(&file);
+    }
+    // The write-behind of the job's passes (WriteBehind::Pass).
+    WriteBehind& writeBehind() { return writeBehind_; }
 
     // Closes everything; throws the first close failure ("Stream write error") afterwards.
     void close();
@@ -32,6 +42,8 @@ class OpenedFiles {
     InputFile& input_;
     std::vector<OutputFile*> outputs_;
     std::vector<OutputFile*> lastOutputs_;
+    // Destroyed after the destructor closed the files.
+    WriteBehind writeBehind_;
 };
 
 }  // namespace tarnwell

@@ -7,7 +7,7 @@
 
 namespace tarnwell {
 
-ScanResult bCheckClick(JobContext& job) {
+ScanResult readEvo(JobContext& job) {
     auto& state = job.state;
     job.host.setCommandEnabled(Command::ReadEvo, false);
     job.selection.Resetcbs();
@@ -23,7 +23,7 @@ ScanResult bCheckClick(JobContext& job) {
         job.sink.log(fileSizeLine(state.InFile.size()));
         HostRunControl run(job.host);
         EngineContext engine{state, job.sink, run};
-        found = demux(kReadMode, engine);
+        found = runScan(ScanMode::Read, engine);
         files.close();
     }
     job.selection.FillFromStreamTable(state.streamTable);

@@ -6,6 +6,6 @@ namespace tarnwell {
 
 // The Read EVO command: scans the EVO file of the EVO field in read mode and fills the
 // stream selection from the stream table. Returns what the scan found.
-ScanResult bCheckClick(JobContext& job);
+ScanResult readEvo(JobContext& job);
 
 }  // namespace tarnwell

@@ -10,7 +10,7 @@
 
 namespace tarnwell {
 
-void Rebuild(JobContext& job, PackRules& rules) {
+void Rebuild(JobContext& job, PackRules& rules, WriteBehind& behind) {
     auto& state = job.state;
     HostRunControl run(job.host);
     run.setCancelEnabled(true);
@@ -19,9 +19,9 @@ void Rebuild(JobContext& job, PackRules& rules) {
     const double start = run.now();
     const std::int64_t size = state.InFile.size();
 
-    // The rebuilt file is written from a second thread, settled before every progress report
-    // and at the end.
-    WriteBehind behind;
+    // The rebuilt file is written from the job's second thread, flushed before every progress
+    // report and at the end.
+    WriteBehind::Pass pass(&behind);
     PackCopier packs(state.InFile, state.ReadBuf, state.RebuildOut);
     for (;;) {
         const auto pack = packs.next();
@@ -29,7 +29,7 @@ void Rebuild(JobContext& job, PackRules& rules) {
         if (pack.empty()) break;
         const std::int64_t pos = packs.position();
         if (pos % kProgressStep == 0) {
-            behind.settle();
+            behind.flush();
             job.sink.slog(progressReport("Rebuilding ", state.InFile, pos, start, run), 1);
             run.processEvents();
         }
@@ -37,7 +37,7 @@ void Rebuild(JobContext& job, PackRules& rules) {
         if (pos == size || state.CancelRequested) break;
     }
     packs.flush();
-    behind.settle();
+    behind.flush();
     run.setCancelEnabled(false);
 }
 
@@ -60,8 +60,9 @@ void bRebuildClick(JobContext& job, const StreamTable& codes) {
         files.add(state.RebuildOut);
         job.sink.log("Creating " + state.RebuildOut.name());
         job.sink.slog("Writing EVO...", 0);
-        Rebuild(job, rules);
-        if (ContinueWithNext(start.plan, state, job.sink, job.host)) Rebuild(job, rules);
+        Rebuild(job, rules, files.writeBehind());
+        if (ContinueWithNext(start.plan, state, job.sink, job.host))
+            Rebuild(job, rules, files.writeBehind());
         files.close();
     }
     reportDone(job.sink);

@@ -10,7 +10,8 @@ namespace tarnwell {
 void bRebuildClick(JobContext& job, const StreamTable& codes);
 
 // One pass over `job.state.InFile` from its position to its end, appending the packs that
-// `rules` keeps to `job.state.RebuildOut`: progress every 4 MiB, Cancel between packs.
-void Rebuild(JobContext& job, PackRules& rules);
+// `rules` keeps to `job.state.RebuildOut`: progress every 4 MiB, Cancel between packs. The
+// file's full buffers go through `behind`, the job's write-behind.
+void Rebuild(JobContext& job, PackRules& rules, WriteBehind& behind);
 
 }  // namespace tarnwell

@@ -45,9 +45,9 @@ bool StreamRouting::videoSelected(int n) const {
     return selection_.IsChecked(SlotKind::Video, n);
 }
 
-void StreamRouting::settle() {
+void StreamRouting::flush() {
     for (PayloadOutput* output : chosen_)
-        if (output) output->settle();
+        if (output) output->flush();
 }
 
 }  // namespace tarnwell

@@ -22,7 +22,7 @@ class StreamRouting final : public OutputRouting {
     PayloadOutput* payload(SlotKind kind, int n) override;
     OutputFile* timeStamps(int n) override;
     bool videoSelected(int n) const override;
-    void settle() override;
+    void flush() override;
 
   private:
     static int limit(SlotKind kind);

@@ -20,7 +20,7 @@ SubpictureOrigin::SubpictureOrigin(const ScanResult* scan, SubpictureAssembler::
     if (video && video->firstPts >= 0) pts_ = video->firstPts;
 }
 
-std::int64_t SubpictureOrigin::settle(std::int64_t unitPts) {
+std::int64_t SubpictureOrigin::fixAt(std::int64_t unitPts) {
     if (!pts_) {
         pts_ = unitPts;
         log_("No PTS of video stream 0 known: subpicture times count from PTS " +
@@ -158,7 +158,7 @@ void SubpictureOutput::write(std::span<const std::uint8_t> chunk, const PacketIn
     assembler_.feed(chunk, packet.starts, packet.pts);
 }
 
-void SubpictureOutput::settle() {
+void SubpictureOutput::flush() {
     if (converter_) converter_->drain();
 }
 
@@ -181,7 +181,7 @@ void SubpictureOutput::write(const SubpictureUnit& unit, const PgsConversion& co
             log_(skippedUnitLine(streamName_, unit.pts, "no time stamp"));
             return;
         }
-        pgs_.emplace(file_, origin_.settle(unit.pts), streamName_, log_);
+        pgs_.emplace(file_, origin_.fixAt(unit.pts), streamName_, log_);
     }
     pgs_->write(unit, conversion);
 }

@@ -9,8 +9,8 @@
 // on (the demux's thread converts a unit itself when it needs it and the second thread has not
 // begun it); the files and the log are used from the demux's thread only. A unit is written (and
 // its lines logged) in the order the units came, and every unit taken is written before any other
-// line of the job is logged (through `orderedSink`), before the demux settles its writes
-// (the routing's settle: every progress report, the end of each file, Cancel) and at the end.
+// line of the job is logged (through `orderedSink`), before the demux flushes its writes
+// (the routing's flush: every progress report, the end of each file, Cancel) and at the end.
 
 #include <condition_variable>
 #include <cstdint>
@@ -48,7 +48,7 @@ class SubpictureOrigin {
   public:
     SubpictureOrigin(const ScanResult* scan, SubpictureAssembler::LogSink log);
     // The origin, fixed at `unitPts` (a PTS, not -1) when it is not known yet.
-    std::int64_t settle(std::int64_t unitPts);
+    std::int64_t fixAt(std::int64_t unitPts);
 
   private:
     std::optional<std::int64_t> pts_;
@@ -114,7 +114,7 @@ class SubpictureOutput final : public PayloadOutput {
                      SubpictureOrigin& origin, SubpictureAssembler::LogSink log,
                      SubpictureAssembler::LogSink assemblerLog, PgsConverter* converter);
     void write(std::span<const std::uint8_t> chunk, const PacketInfo& packet) override;
-    void settle() override;
+    void flush() override;
     // The end of the stream: drops (and logs) an incomplete last unit, writes the clearing
     // display set that the last unit still owes.
     void finish();

@@ -92,10 +92,10 @@ void removeQuietly(const std::string& path, bool folder) {
         std::filesystem::remove(path, ignored);
 }
 
-// One title; throws FileError (or another exception) on a failure.
+// One title; throws a JobError (or another exception) on a failure.
 void makeTitle(JobContext& job, const TitlePlan& title, const TitleMkvOptions& options,
                const std::string& mkvmerge, TitleMkvResult& result, bool& mkvStarted) {
-    if (title.clips.empty()) throw FileError("the title has no clip");
+    if (title.clips.empty()) throw JobError("the title has no clip");
     // A missing or unreadable EVO fails the title before anything is written.
     for (const auto& clip : title.clips) {
         InputFile probe;
@@ -107,7 +107,7 @@ void makeTitle(JobContext& job, const TitlePlan& title, const TitleMkvOptions& o
             job.sink.log("Warning: the title plays " + std::string(fileNamePart(clip.evoPath)) +
                          " from " + clockText(clip.clipBeginNs) + " on; the whole file is taken.");
     job.input.chooseEvo(title.clips.front().evoPath, job.host);
-    const ScanResult scan = bCheckClick(job);
+    const ScanResult scan = readEvo(job);
     // "Fast EVO checking" ends a long read the way a stop request does; it stops nothing else.
     if (scan.cutByFastCheck) job.state.CancelRequested = false;
     if (job.state.CancelRequested) {
@@ -116,7 +116,7 @@ void makeTitle(JobContext& job, const TitlePlan& title, const TitleMkvOptions& o
     }
     chooseStreams(job, title, scan);
     if (options.narrow) options.narrow(job.selection);
-    if (!job.selection.AnyChecked()) throw FileError("no stream of the title is chosen");
+    if (!job.selection.AnyChecked()) throw JobError("no stream of the title is chosen");
 
     const auto work = titleWorkFolder(options.outputDir, title.number);
     std::error_code error;
@@ -164,7 +164,7 @@ std::string seamLine(const SeamFigure& seam, const StreamSelection& selection) {
 std::vector<TitleMkvResult> makeTitleMkvs(JobContext& job, const std::vector<TitlePlan>& titles,
                                           const TitleMkvOptions& options) {
     const auto mkvmerge = findOnPath("mkvmerge");
-    if (mkvmerge.empty()) throw FileError("mkvmerge not found");
+    if (mkvmerge.empty()) throw ToolError("mkvmerge not found");
     if (!options.outputDir.empty()) {
         std::error_code error;
         std::filesystem::create_directories(options.outputDir, error);

@@ -7,7 +7,7 @@
 // The intermediate files go into a work folder inside DIR, removed when the title ends (kept
 // after a success with `keepFiles`).
 //
-// Errors: mkvmerge missing from PATH throws FileError "mkvmerge not found" before any file or
+// Errors: mkvmerge missing from PATH throws ToolError "mkvmerge not found" before any file or
 // folder is made. A title whose EVO cannot be opened, or whose run fails, fails alone: its
 // result holds the message ("Title N: <reason>"), no file of it stays, the next title runs.
 // A stop request (Cancel) ends the run; the title then running leaves no Matroska file.

@@ -70,7 +70,7 @@ class TitleRouting final : public OutputRouting {
     PayloadOutput* payload(SlotKind kind, int n) override;
     OutputFile* timeStamps(int n) override { return inner_.timeStamps(n); }
     bool videoSelected(int n) const override { return inner_.videoSelected(n); }
-    void settle() override { inner_.settle(); }
+    void flush() override { inner_.flush(); }
 
   private:
     class Seen final : public PayloadOutput {

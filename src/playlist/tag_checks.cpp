@@ -1,6 +1,5 @@
 #include "playlist/tag_checks.h"
 
-#include "io/file_io.h"
 #include "playlist/attribute_lookup.h"
 
 namespace tarnwell {
@@ -16,7 +15,7 @@ void TagChecks::keepFound(std::string& memory, std::string_view tag, std::string
 
 int TagChecks::tableIndex(const std::string& indexText) {
     const auto index = parseInteger(indexText);
-    if (!index) throw FileError(invalidIntegerText(indexText));
+    if (!index) throw PlaylistError(invalidIntegerText(indexText));
     // An index the tables have no place for changes no table.
     return *index >= 1 && *index <= kAttrTableSize ? *index : 0;
 }

@@ -7,9 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "io/file_error.h"
 #include "playlist/playlist_state.h"
 
 namespace tarnwell {
+
+// A playlist that cannot be read as one: an item index that is not an integer.
+class PlaylistError : public JobError {
+  public:
+    using JobError::JobError;
+};
 
 // "'<value>' is not a valid integer value", the error of an item index that isn't an integer.
 std::string invalidIntegerText(std::string_view value);
@@ -20,7 +27,7 @@ class TagChecks {
     explicit TagChecks(PlaylistState& playlist) : playlist_(playlist) {}
 
     // Runs every check whose element name the line contains (letter case respected).
-    // Throws FileError when an attribute item's index isn't an integer.
+    // Throws PlaylistError when an attribute item's index isn't an integer.
     void run(std::string_view tag);
 
     const std::string& playlistName() const { return playlistName_; }

@@ -58,7 +58,7 @@ EngineHarness::EngineHarness()
       state(*statePtr),
       run(host),
       routing(selection, state),
-      context{state, sink, run, &routing} {
+      context{state, sink, run, &routing, &writeBehind} {
     // A test's clock stands still unless it says otherwise.
     host.clock = [] { return 45000.0; };
 }
@@ -84,13 +84,17 @@ void EngineHarness::output(SlotKind kind, int n) {
     switch (kind) {
         case SlotKind::Video:
             state.VideoOut.at(n).create(outputName(kind, n));
+            state.VideoOut.at(n).writeBehind(&writeBehind);
             break;
         case SlotKind::Audio:
             state.AudioOut.at(n).create(outputName(kind, n));
+            state.AudioOut.at(n).writeBehind(&writeBehind);
             break;
         case SlotKind::Subpicture:
             state.SubOut.at(n).create(outputName(kind, n));
             state.SubPtsOut.at(n).create(outputName(kind, n) + ".pts");
+            state.SubOut.at(n).writeBehind(&writeBehind);
+            state.SubPtsOut.at(n).writeBehind(&writeBehind);
             break;
     }
 }

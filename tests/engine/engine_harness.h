@@ -60,8 +60,8 @@ class EngineHarness {
     }
     void openInput(const std::string& path);
 
-    ScanResult read() { return demux(kReadMode, context); }
-    void demuxAll() { demux(kDemuxMode, context); }
+    ScanResult read() { return runScan(ScanMode::Read, context); }
+    void demuxAll() { runScan(ScanMode::Demux, context); }
 
     // Ticks the slot and creates its output file (and the ".pts" file of a subpicture).
     void output(SlotKind kind, int n);
@@ -73,6 +73,8 @@ class EngineHarness {
     void closeOutputs();
 
     TempDir dir;
+    // The job's write-behind, which outlives the output files given to it.
+    WriteBehind writeBehind;
     std::unique_ptr<EngineState> statePtr;
     EngineState& state;
     StreamSelection selection;

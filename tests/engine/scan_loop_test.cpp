@@ -79,11 +79,11 @@ TEST(SystemHeaderSummary, CountsAndPluralsInBothModes) {
         {31, 63, "It contains 31 video streams and 63 audio streams."},
     };
     for (const auto& c : cases) {
-        for (const int mode : {kReadMode, kDemuxMode}) {
+        for (const ScanMode mode : {ScanMode::Read, ScanMode::Demux}) {
             SCOPED_TRACE(c.line);
             EngineHarness h;
             h.setInput(summaryInput(c.videos, c.audios, 70000));
-            demux(mode, h.context);
+            runScan(mode, h.context);
             EXPECT_EQ(h.sink.lines, std::vector<std::string>{c.line});
         }
     }
@@ -116,13 +116,13 @@ TEST(SystemHeaderSummary, OnlyForAFirstBlockReadInFull) {
 // ---- Progress, events and repaint -----------------------------------------------------------
 
 TEST(Progress, ExactlyFourMebibytesGivesOneTextWithOneSecondLeft) {
-    for (const int mode : {kReadMode, kDemuxMode}) {
+    for (const ScanMode mode : {ScanMode::Read, ScanMode::Demux}) {
         EngineHarness h;
         h.setInput(Bytes(4 * kMiB, 0));
         std::size_t textsAtEvent = 0;
         h.host.onProcessEvents = [&] { textsAtEvent = h.sink.status.size(); };
-        demux(mode, h.context);
-        const std::string word = mode == kReadMode ? "Reading " : "Demuxing ";
+        runScan(mode, h.context);
+        const std::string word = mode == ScanMode::Read ? "Reading " : "Demuxing ";
         EXPECT_EQ(
             h.sink.statusTexts(1),
             std::vector<std::string>{word + "FEATURE_1.EVO 4/4 Mbytes, Remaining time: 0:00:01"});
@@ -196,19 +196,19 @@ TEST(Progress, RepaintEverySixtyFourMebibytes) {
 // ---- Start and end of a run -----------------------------------------------------------------
 
 TEST(RunLifecycle, EmptyFile) {
-    for (const int mode : {kReadMode, kDemuxMode}) {
+    for (const ScanMode mode : {ScanMode::Read, ScanMode::Demux}) {
         EngineHarness h;
         h.setInput({});
         h.state.streamTable.AudioIds[3] = 0x83;
         h.state.streamTable.SubIds[30] = 0x3E;
         h.state.CancelRequested = true;
-        h.state.Demuxing = mode == kReadMode;
+        h.state.Demuxing = mode == ScanMode::Read;
         h.state.FrameCount = {3, 4};
-        demux(mode, h.context);
+        runScan(mode, h.context);
         EXPECT_EQ(h.state.streamTable, StreamTable{});
         EXPECT_EQ(h.host.cancelStates, (std::vector<bool>{true, false}));
         EXPECT_FALSE(h.state.CancelRequested);
-        EXPECT_EQ(h.state.Demuxing, mode == kDemuxMode);
+        EXPECT_EQ(h.state.Demuxing, mode == ScanMode::Demux);
         EXPECT_EQ(h.state.FrameCount, (std::array<std::int32_t, 2>{3, 4}));  // the jobs reset it
         EXPECT_TRUE(h.sink.lines.empty());
         EXPECT_TRUE(h.sink.status.empty());
@@ -273,13 +273,13 @@ TEST(FastCheck, ReadModeStopsAfterTheBlockPastTheLimit) {
 }
 
 TEST(FastCheck, OffOrInDemuxModeTheWholeFileIsRead) {
-    for (const int mode : {kReadMode, kDemuxMode}) {
+    for (const ScanMode mode : {ScanMode::Read, ScanMode::Demux}) {
         EngineHarness h;
         testing::SparseDir sparse;
         h.openInput(fastCheckFile(sparse));
-        h.host.fastCheck = mode == kDemuxMode;
+        h.host.fastCheck = mode == ScanMode::Demux;
         h.output(SlotKind::Video, 0);
-        EXPECT_FALSE(demux(mode, h.context).cutByFastCheck);
+        EXPECT_FALSE(runScan(mode, h.context).cutByFastCheck);
         EXPECT_FALSE(h.state.CancelRequested);
         EXPECT_EQ(h.state.InFile.position(), 310000000);
         EXPECT_EQ(h.state.FrameCount, (std::array<std::int32_t, 2>{20, 0}));
@@ -377,17 +377,17 @@ TEST(Outputs, OptionsAreReadWhenNeeded) {
 TEST(FrameCounting, ReadModeCountsEveryVideoStreamDemuxModeOnlyTickedOnes) {
     struct Case {
         const char* name;
-        int mode;
+        ScanMode mode;
         bool option;
         bool tick0, tick1;
         std::array<std::int32_t, 2> expected;
     };
     const Case cases[] = {
-        {"read, nothing ticked", kReadMode, true, false, false, {2 + 7, 5}},
-        {"read, option off", kReadMode, false, true, true, {2, 0}},
-        {"demux, video 0 ticked", kDemuxMode, true, true, false, {2 + 7, 0}},
-        {"demux, video 1 ticked", kDemuxMode, true, false, true, {2, 5}},
-        {"demux, option off", kDemuxMode, false, true, true, {2, 0}},
+        {"read, nothing ticked", ScanMode::Read, true, false, false, {2 + 7, 5}},
+        {"read, option off", ScanMode::Read, false, true, true, {2, 0}},
+        {"demux, video 0 ticked", ScanMode::Demux, true, true, false, {2 + 7, 0}},
+        {"demux, video 1 ticked", ScanMode::Demux, true, false, true, {2, 5}},
+        {"demux, option off", ScanMode::Demux, false, true, true, {2, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -402,7 +402,7 @@ TEST(FrameCounting, ReadModeCountsEveryVideoStreamDemuxModeOnlyTickedOnes) {
         h.tick(SlotKind::Video, 1, c.tick1);
         h.host.countFrames = c.option;
         h.state.FrameCount = {2, 0};  // the loop adds to what the job set
-        demux(c.mode, h.context);
+        runScan(c.mode, h.context);
         EXPECT_EQ(h.state.FrameCount, c.expected);
     }
 }

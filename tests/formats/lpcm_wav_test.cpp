@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "engine/block_walk.h"
@@ -119,6 +120,65 @@ TEST(LpcmWavWriterTest, LogsAMissingHeaderAndAFormatChangeOnce) {
     const auto bytes = testing::readFile(dir.file("x.wav"));
     ASSERT_GE(bytes.size(), 8u);
     EXPECT_EQ(bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24, int(bytes.size() - 8));
+}
+
+std::uint64_t le(const std::vector<std::uint8_t>& b, std::size_t at, int bytes) {
+    std::uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | b.at(at + static_cast<std::size_t>(i));
+    return v;
+}
+
+// Just below and just past the 4 GiB RIFF limit: the header against the RF64 layout, and the
+// duration that ffprobe reads from a sparse file of that size.
+TEST(WavHeader, BecomesRf64JustPastFourGiB) {
+    struct Case {
+        LpcmFormat format;
+        std::uint64_t dataBytes;
+        bool rf64;
+    };
+    constexpr std::uint64_t k4G = std::uint64_t{1} << 32;
+    const Case cases[] = {
+        {{16, 48000, 2}, k4G - 74, false},  // RIFF size 0xFFFFFFFE
+        {{16, 48000, 2}, k4G - 72, true},   // RIFF size 2^32
+        {{24, 96000, 6}, k4G + 18, true},
+    };
+    testing::TempDir dir(testing::TempDir::Storage::Memory);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dataBytes);
+        const auto h = wavHeader(c.format, c.dataBytes);
+        const std::uint64_t fileSize = h.size() + c.dataBytes + (c.dataBytes & 1);
+        const auto tag = [&](std::size_t at) {
+            return std::string(h.begin() + at, h.begin() + at + 4);
+        };
+        const std::size_t dataAt = h.size() - 8;
+        const std::uint64_t blockAlign = c.format.channels * (c.format.bitsPerSample == 16 ? 2 : 3);
+        EXPECT_EQ(tag(0), c.rf64 ? "RF64" : "RIFF");
+        EXPECT_EQ(tag(8), "WAVE");
+        EXPECT_EQ(tag(12), c.rf64 ? "ds64" : "JUNK");
+        EXPECT_EQ(le(h, 16, 4), 28u);
+        EXPECT_EQ(tag(48), "fmt ");
+        EXPECT_EQ(tag(dataAt), "data");
+        if (c.rf64) {
+            EXPECT_EQ(le(h, 4, 4), 0xFFFFFFFFu);
+            EXPECT_EQ(le(h, dataAt + 4, 4), 0xFFFFFFFFu);
+            EXPECT_EQ(le(h, 20, 8), fileSize - 8);
+            EXPECT_EQ(le(h, 28, 8), c.dataBytes);
+            EXPECT_EQ(le(h, 36, 8), c.dataBytes / blockAlign);
+            EXPECT_EQ(le(h, 44, 4), 0u);  // no table
+        } else {
+            EXPECT_EQ(le(h, 4, 4), fileSize - 8);
+            EXPECT_EQ(le(h, dataAt + 4, 4), c.dataBytes);
+            EXPECT_EQ(std::vector<std::uint8_t>(h.begin() + 20, h.begin() + 48),
+                      std::vector<std::uint8_t>(28, 0));
+        }
+        if (!testing::onPath("ffprobe")) continue;
+        const auto wav = dir.file("big.wav");
+        testing::writeFile(wav, h);
+        std::filesystem::resize_file(wav, fileSize);
+        const auto samples = testing::shellOutput(
+            "ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 '" + wav + "'");
+        EXPECT_EQ(samples, std::to_string(c.dataBytes / blockAlign) + "\n");
+    }
 }
 
 }  // namespace

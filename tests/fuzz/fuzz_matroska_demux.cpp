@@ -216,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Commands commands(sink, host);
         commands.input().chooseEvo((disc / "FEATURE_1.EVO").string(), host);
         try {
-            commands.bCheckClick();
+            commands.readEvo();
             auto& selection = commands.selection();
             for (int n = 0; n < 32; ++n) {
                 if (!(untick >> n & 1)) continue;

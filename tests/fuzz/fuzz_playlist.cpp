@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int filesBefore = testing::openFileCount();
     try {
         bReadXPLClick(job, playlist);
-    } catch (const FileError& error) {
+    } catch (const JobError& error) {
         const std::string what = error.what();
         if (what.find("is not a valid integer value") == std::string::npos)
             fuzz::finding("a read ended on an unexpected error: " + what);

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.countFrames = (flags & 2) != 0;
     options.cancelAtProgress = (flags & 0x20) != 0 ? 1 : 0;
     options.fileName = "FEATURE_1.EVO";
-    if (options.mode == kDemuxMode) {
+    if (options.mode == 1) {
         for (int n = 0; n < 34; ++n) {
             if ((tickBits >> n & 1) == 0) continue;
             options.ticked.push_back(n < 2    ? Slot{'v', n}
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HostRunControl run(host);
     StreamRouting routing(selection, *state);
     EngineContext context{*state, sink, run, &routing};
-    demux(options.mode, context);
+    runScan(options.mode == 1 ? ScanMode::Demux : ScanMode::Read, context);
     for (const Slot& slot : options.ticked) {
         slotFile(*state, slot).close();
         if (slot.first == 's') state->SubPtsOut.at(slot.second).close();

@@ -176,29 +176,31 @@ TEST(OutputFile, WritingAClosedFileIsAStreamWriteError) {
     EXPECT_EQ(errorText([&] { out.write(Bytes{1}.data(), 1); }), "Stream write error");
 }
 
-// With the second thread writing, a failure is raised at the next settle, and the files keep
+// With the second thread writing, a failure is raised at the next flush, and the files keep
 // what immediate writes would have left: the other file loses what came after the failing
 // write, and a header written over earlier bytes lands after them.
 TEST(WriteBehind, KeepsWhatImmediateWritesWouldLeave) {
     TempDir dir;
     const Bytes data(OutputFile::kBufferSize * 3 + 5, 0x5A);
+    WriteBehind behind;
     OutputFile full, other, header;
     full.create("/dev/full");
     other.create(dir.file("other"));
     header.create(dir.file("header"));
+    for (OutputFile* file : {&full, &other, &header}) file->writeBehind(&behind);
     {
-        WriteBehind behind;
+        WriteBehind::Pass pass(&behind);
         other.write(data.data(), 10);
         header.write(data.data(), data.size());
         header.writeAt(1, Bytes{1, 2}.data(), 2);
         header.close();
-        behind.settle();  // nothing handed over has failed yet
+        behind.flush();  // nothing handed over has failed yet
         full.write(data.data(), OutputFile::kBufferSize);
         try {
             other.write(data.data(), data.size());
         } catch (const FileError&) {
         }
-        EXPECT_EQ(errorText([&] { behind.settle(); }), "Stream write error");
+        EXPECT_EQ(errorText([&] { behind.flush(); }), "Stream write error");
     }
     EXPECT_EQ(errorText([&] { full.close(); }), "Stream write error");
     other.close();

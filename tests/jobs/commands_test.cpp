@@ -30,7 +30,7 @@ class CommandsTest : public JobFixture {
             EXPECT_TRUE(commands.jobRunning());
             host.page = 3;
             const auto before = snapshot();
-            EXPECT_FALSE(commands.bCheckClick());
+            EXPECT_FALSE(commands.readEvo());
             EXPECT_FALSE(commands.bDemuxClick());
             EXPECT_FALSE(commands.bRebuildClick());
             EXPECT_FALSE(commands.bReadXPLClick());

@@ -33,13 +33,13 @@ class JobFixture : public ::testing::Test {
     std::string run(Click click) {
         try {
             EXPECT_TRUE(click());
-        } catch (const FileError& error) {
+        } catch (const JobError& error) {
             return error.what();
         }
         return {};
     }
     std::string read() {
-        return run([this] { return commands.bCheckClick(); });
+        return run([this] { return commands.readEvo(); });
     }
     std::string demuxJob() {
         return run([this] { return commands.bDemuxClick(); });

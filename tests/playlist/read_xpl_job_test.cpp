@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "io/file_io.h"
+#include "playlist/tag_checks.h"
 #include "support/temp_dir.h"
 
 namespace tarnwell {
@@ -331,7 +332,7 @@ TEST_F(ReadXplTest, MissingIndexStopsWithTheFileClosed) {
     try {
         read();
         FAIL() << "the read went through";
-    } catch (const FileError& error) {
+    } catch (const PlaylistError& error) {
         EXPECT_STREQ(error.what(), "'' is not a valid integer value");
     }
     EXPECT_FALSE(state->InFile.isOpen());

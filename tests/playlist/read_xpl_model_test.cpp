@@ -563,7 +563,7 @@ class ReadXplModelTest : public ::testing::Test {
         std::string error;
         try {
             bReadXPLClick(job, *playlist);
-        } catch (const FileError& e) {
+        } catch (const JobError& e) {
             error = e.what();
         }
 

@@ -123,7 +123,7 @@ TEST(TagChecks, IndexThatIsNoIntegerStopsTheRead) {
         try {
             checks.run(tag);
             ADD_FAILURE() << "no error for " << tag;
-        } catch (const FileError& error) {
+        } catch (const PlaylistError& error) {
             EXPECT_EQ(std::string(error.what()), text) << tag;
         }
         EXPECT_EQ(state.VideoAttr, Table{}) << tag;
@@ -135,7 +135,7 @@ TEST(TagChecks, ItemMemoriesStartEmptyOnEveryRead) {
     runAll(state, {R"(<AudioAttributeItem index="1" codec="DD+" channels="6"/>)"});
     // A new read remembers nothing: the first item without index has nothing to fall back on.
     TagChecks second(state);
-    EXPECT_THROW(second.run(R"(<AudioAttributeItem codec="DD"/>)"), FileError);
+    EXPECT_THROW(second.run(R"(<AudioAttributeItem codec="DD"/>)"), PlaylistError);
     // ...and the channels of the earlier read are not carried over.
     TagChecks third(state);
     third.run(R"(<AudioAttributeItem index="2" codec="DD"/>)");

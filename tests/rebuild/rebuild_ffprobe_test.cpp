@@ -92,7 +92,7 @@ TEST(RebuildCrossCheck, FfprobeSeesTheDroppedStreamGoneAndTheOthersRenumbered) {
     rig.host.workdir = rig.dir.path().string();
     // Read EVO fills the table and ticks every stream found; the user unticks DD+ 0xC0.
     auto job = rig.context();
-    bCheckClick(job);
+    readEvo(job);
     ASSERT_EQ(rig.state->streamTable.AudioIds[0], 0xC0);
     rig.selection.click(SlotKind::Audio, 0);
     ASSERT_FALSE(rig.selection.IsChecked(SlotKind::Audio, 0));
