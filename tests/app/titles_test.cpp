@@ -76,7 +76,10 @@ class TitlesTest : public QObject {
         QFETCH(QString, folder);
         auto w = startWindow();
         TfMain& window = **w;
+        const int tab = w->ui.PageControl->indexOf(window.titles().page());
+        QVERIFY(!w->ui.PageControl->isTabVisible(tab));  // six tabs fit the design width
         QVERIFY(dropFiles(window, {disc_->path() + folder}));
+        QVERIFY(w->ui.PageControl->isTabVisible(tab));
         QCOMPARE(w->ui.PageControl->currentWidget(), window.titles().page());
         QCOMPARE(rowsOf(window), kTitleDiscRows);
         QCOMPARE(tabLine(window), QStringLiteral("TITLE DISC, ADV_OBJ/VPLST000.XPL: 4 titles"));
