@@ -35,6 +35,7 @@
 #include "app/ui_fonts.h"
 #include "app/ui_text.h"
 #include "engine/version.h"
+#include "jobs/disc_titles.h"
 
 // Resources of a static library must be registered by name, outside any namespace.
 static QByteArray logoJpegBytes() {
@@ -375,6 +376,9 @@ void TfMain::bindCore() {
     playlistView_.bind(ui_.tvXPL, ui_.mXPL);
     commands_.input().onFieldsChanged = [this] { showInputFields(); };
     jobs_.onJobActive = [this](bool active) { titles_.updateButton(active); };
+    jobs_.makeMkvJob = [this](const disc::Disc& disc, const std::vector<int>& titles) {
+        makeTitleMkvs(disc, titles);
+    };
     host_.applyCommandStates();
 }
 
@@ -413,6 +417,28 @@ void TfMain::bRebuildClick() {
 
 void TfMain::bMakeMkvClick() {
     if (const disc::Disc* disc = titles_.disc()) jobs_.runMakeMkv(*disc, titles_.tickedTitles());
+}
+
+void TfMain::makeTitleMkvs(const disc::Disc& disc, std::vector<int> numbers) {
+    std::sort(numbers.begin(), numbers.end());
+    std::vector<TitlePlan> plans;
+    for (const int number : numbers)
+        for (const auto& title : disc.titles)
+            if (title.number == number) plans.push_back(titlePlan(disc, title));
+    // As Demux: an empty output folder is the current one.
+    const TitleMkvOptions options{host_.optionText(TextOption::Workdir), false, {}};
+    std::vector<TitleMkvResult> results;
+    if (!commands_.makeTitleMkvs(plans, options, results)) return;
+    // Each title's outcome once more at the end, where the user looks after a long run.
+    for (const auto& result : results) {
+        const auto title = "Title " + std::to_string(result.number) + ": ";
+        if (result.done())
+            host_.log(title + "made " + result.matroskaFile);
+        else if (result.cancelled)
+            host_.log(title + "cancelled");
+        else
+            host_.log(result.error);
+    }
 }
 
 void TfMain::bCancelClick() {

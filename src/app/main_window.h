@@ -104,6 +104,8 @@ class TfMain : public QWidget {
     void showInputFields();
     // Opens the disc of a folder or playlist file in the Titles tab, or shows why it cannot.
     void showDiscOf(const QString& path);
+    // The Titles tab's Make MKV job: the ticked titles by number into the output folder.
+    void makeTitleMkvs(const disc::Disc& disc, std::vector<int> numbers);
     void updateMinimumSize();
 
     // Declared in the order they are built: the controls the host reads, the host the

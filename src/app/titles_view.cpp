@@ -26,7 +26,7 @@ void TitlesView::create(QTabWidget* pages, std::function<bool()> makeAvailable) 
     page_ = new QWidget(pages);
     page_->setObjectName(QStringLiteral("tsTitles"));
 
-    line_ = new QLabel(QStringLiteral("Drop a disc folder here or read its XPL"), page_);
+    line_ = new QLabel(page_);
     line_->setObjectName(QStringLiteral("lTitles"));
     line_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     line_->setWordWrap(true);
@@ -61,10 +61,14 @@ void TitlesView::create(QTabWidget* pages, std::function<bool()> makeAvailable) 
                          if (column == Number) updateButton();
                      });
     pages->addTab(page_, QStringLiteral("Titles"));
+    // Seven tabs do not fit the window's design width: the tab waits for a disc.
+    pages_ = pages;
+    pages->setTabVisible(pages->indexOf(page_), false);
     updateButton();
 }
 
 void TitlesView::showDisc(disc::Disc disc) {
+    reveal();
     disc_ = std::move(disc);
     const QSignalBlocker quiet(list_);
     list_->clear();
@@ -103,11 +107,16 @@ void TitlesView::showDisc(disc::Disc disc) {
 }
 
 void TitlesView::showError(const QString& text) {
+    reveal();
     disc_.reset();
     list_->clear();
     line_->setText(text);
     line_->setToolTip(text);
     updateButton();
+}
+
+void TitlesView::reveal() {
+    pages_->setTabVisible(pages_->indexOf(page_), true);
 }
 
 std::vector<int> TitlesView::tickedTitles() const {

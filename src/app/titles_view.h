@@ -21,8 +21,9 @@ namespace tarnwell {
 class TitlesView {
   public:
     // Builds the tab `tsTitles` (list `tvTitles`, line `lTitles`, button `bMakeMkv`) as the
-    // last page of `pages`. `makeAvailable` tells whether a Make MKV job is connected: the
-    // button is enabled only then, with a disc shown and a title ticked.
+    // last page of `pages`, hidden until a disc or its error is shown. `makeAvailable` tells
+    // whether a Make MKV job is connected: the button is enabled only then, with a disc shown
+    // and a title ticked.
     void create(QTabWidget* pages, std::function<bool()> makeAvailable);
 
     void showDisc(disc::Disc disc);
@@ -38,6 +39,9 @@ class TitlesView {
     void updateButton(bool jobActive = false);
 
   private:
+    void reveal();
+
+    QTabWidget* pages_ = nullptr;
     QWidget* page_ = nullptr;
     QLabel* line_ = nullptr;
     QTreeWidget* list_ = nullptr;

@@ -1,11 +1,17 @@
 // The Titles tab: a dropped disc folder and Read XPL list every title of the playlist with the
 // longest complete one ticked; a playlist that is no XML shows its error in the tab alone.
+// Make MKV writes the ticked titles with the real mkvmerge (skipped without it).
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -70,15 +76,17 @@ class TitlesTest : public QObject {
         QFETCH(QString, folder);
         auto w = startWindow();
         TfMain& window = **w;
+        const int tab = w->ui.PageControl->indexOf(window.titles().page());
+        QVERIFY(!w->ui.PageControl->isTabVisible(tab));  // six tabs fit the design width
         QVERIFY(dropFiles(window, {disc_->path() + folder}));
+        QVERIFY(w->ui.PageControl->isTabVisible(tab));
         QCOMPARE(w->ui.PageControl->currentWidget(), window.titles().page());
         QCOMPARE(rowsOf(window), kTitleDiscRows);
         QCOMPARE(tabLine(window), QStringLiteral("TITLE DISC, ADV_OBJ/VPLST000.XPL: 4 titles"));
         QVERIFY(w->ui.mMessage->toPlainText().isEmpty());
 
-        // Make MKV waits for its job; connected, it gets the disc and the ticked titles.
+        // Make MKV gets the disc and the ticked titles.
         QPushButton* make = window.titles().makeMkvButton();
-        QVERIFY(!make->isEnabled());
         std::vector<int> asked;
         window.jobs().makeMkvJob = [&](const disc::Disc& disc, const std::vector<int>& titles) {
             QCOMPARE(disc.titles.size(), 4u);
@@ -137,6 +145,45 @@ class TitlesTest : public QObject {
         QVERIFY(dropFiles(window, {disc_->path()}));
         QVERIFY(tabLine(window).startsWith("VPLST000.XPL: not a playlist: line 3: "));
         QCOMPARE(w->ui.mMessage->toPlainText(), log);
+    }
+
+    void makeMkvOfTickedTitles() {
+        if (QStandardPaths::findExecutable("mkvmerge").isEmpty()) QSKIP("no mkvmerge");
+        auto w = startWindow();
+        TfMain& window = **w;
+        QVERIFY(dropFiles(window, {disc_->path()}));
+        auto* list = window.findChild<QTreeWidget*>(QStringLiteral("tvTitles"));
+        list->topLevelItem(3)->setCheckState(0, Qt::Checked);  // LOST.EVO is not on disc
+        list->topLevelItem(2)->setCheckState(0, Qt::Checked);
+        const QString out = disc_->path() + "/out";
+        w->ui.eWorkdir->setText(out);
+
+        // Without mkvmerge, the job's error in the box and nothing made.
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent");
+        window.titles().makeMkvButton()->click();
+        qputenv("PATH", path);
+        QCOMPARE(w->errors, QStringList{"mkvmerge not found"});
+        QVERIFY(window.titles().makeMkvButton()->isEnabled());
+
+        w->errors.clear();
+        window.titles().makeMkvButton()->click();
+        QCOMPARE(w->errors, QStringList());
+        const QString log = w->ui.mMessage->toPlainText();
+        QVERIFY2(log.endsWith("Title 1: made " + out + "/Feature.mkv\nTitle 3: made " + out +
+                              "/Trailer.mkv\nTitle 4: Cannot open file \"" + disc_->path() +
+                              "/HVDVD_TS/LOST.EVO\". No such file or directory"),
+                 qPrintable(log.right(400)));
+        QCOMPARE(
+            QDir(out).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList({"Feature.mkv", "Trailer.mkv"}));
+        for (const QString name : {"Feature", "Trailer"}) {
+            QProcess mkvmerge;
+            mkvmerge.start("mkvmerge", {"-J", out + "/" + name + ".mkv"});
+            QVERIFY(mkvmerge.waitForFinished());
+            const auto info = QJsonDocument::fromJson(mkvmerge.readAllStandardOutput()).object();
+            QCOMPARE(info["container"]["properties"]["title"].toString(), name);
+        }
     }
 
   private:
