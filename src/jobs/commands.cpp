@@ -66,6 +66,22 @@ bool Commands::bRebuildClick() {
 bool Commands::makeTitleMkvs(const std::vector<TitlePlan>& titles, const TitleMkvOptions& options,
                              std::vector<TitleMkvResult>& results) {
     return runJob([&] {
+        // The titles are read through the same input, selection and stream table as Read EVO;
+        // what the user had chosen there comes back when the run ends, however it ends, so a
+        // Demux or Rebuild afterwards works on the EVO and the streams the window shows.
+        struct Restore {
+            Commands& commands;
+            InputChoice input;
+            StreamSelection selection;
+            StreamTable table;
+            ScanResult scan;
+            ~Restore() {
+                commands.input_.restore(input, commands.host_);
+                commands.selection_.restore(selection);
+                commands.state_->streamTable = table;
+                commands.lastScan_ = std::move(scan);
+            }
+        } restore{*this, input_, selection_, state_->streamTable, lastScan_};
         auto job = context();
         lastScan_ = {};
         results = tarnwell::makeTitleMkvs(job, titles, options);

@@ -38,6 +38,15 @@ void InputChoice::chooseXpl(std::string_view path, Host& host) {
     XPLadj(host);
 }
 
+void InputChoice::restore(const InputChoice& saved, Host& host) {
+    auto view = std::move(onFieldsChanged);
+    *this = saved;
+    onFieldsChanged = std::move(view);
+    host.setCommandEnabled(Command::ReadEvo, !evoField_.empty());
+    host.setCommandEnabled(Command::ReadXpl, !XPLname.empty());
+    fieldsChanged();
+}
+
 bool InputChoice::dropFiles(const std::vector<std::string>& files, Host& host) {
     if (files.empty()) return false;
     const std::string& first = files.front();

@@ -28,6 +28,10 @@ class InputChoice {
     void chooseEvo(std::string_view path, Host& host);
     void chooseXpl(std::string_view path, Host& host);
 
+    // Puts back a choice saved before (a copy of this one), enabling Read EVO / Read XPL as
+    // it had them, so a view shows the old texts again.
+    void restore(const InputChoice& saved, Host& host);
+
     // Files dropped on the window: the first one only, by its extension (".EVO" or ".XPL",
     // any letter case); any other extension changes nothing. Returns whether it was taken.
     bool dropFiles(const std::vector<std::string>& files, Host& host);

@@ -148,6 +148,17 @@ void StreamSelection::setHint(SlotKind kind, int n, std::string_view hint) {
     notify(kind, n, SlotField::Hint);
 }
 
+void StreamSelection::restore(const StreamSelection& saved) {
+    for (const auto kind : kAllKinds)
+        for (int n = 0; n < slotCount(kind); ++n) {
+            const auto& s = saved.slot(kind, n);
+            setCaption(kind, n, s.Caption);
+            setHint(kind, n, s.Hint);
+            setEnabled(kind, n, s.Enabled);
+            setChecked(kind, n, s.Checked);
+        }
+}
+
 void StreamSelection::click(SlotKind kind, int n) {
     const auto& s = at(kind, n);
     if (s.Enabled) setChecked(kind, n, !s.Checked);

@@ -74,6 +74,10 @@ class StreamSelection {
     // The playlist reader marks a slot as present with its track text.
     void MarkFromPlaylist(SlotKind kind, int n, std::string_view text);
 
+    // Every slot's fields as in `saved` (through the setters, so the observers hear of each
+    // change); the observers stay this selection's.
+    void restore(const StreamSelection& saved);
+
     // Consumers read Checked alone. Out-of-range slots read as unchecked.
     bool IsChecked(SlotKind kind, int n) const {
         if (n < 0 || n >= slotCount(kind)) return false;

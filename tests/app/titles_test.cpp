@@ -2,6 +2,7 @@
 // longest complete one ticked; a playlist that is no XML shows its error in the tab alone.
 // Make MKV writes the ticked titles with the real mkvmerge (skipped without it).
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -34,6 +35,16 @@ QStringList rowsOf(const TfMain& window) {
         rows << cells.join(" / ");
     }
     return rows;
+}
+
+// What the EVO and playlist fields, the stream boxes and the command buttons show.
+QStringList evoTabState(const StartedWindow& w) {
+    QStringList state{w.ui.eEVOfile->text(), w.ui.eXPLfile->text()};
+    for (const QWidget* page : {w.ui.tsVideo, w.ui.tsAudio, w.ui.tsSubpicture})
+        for (const QCheckBox* box : page->findChildren<QCheckBox*>())
+            state << QString("%1 %2 %3").arg(box->text()).arg(box->isChecked()).arg(box->isEnabled());
+    for (const bool on : shownCommandStates(*w.window)) state << (on ? "on" : "off");
+    return state;
 }
 
 QString tabLine(const TfMain& window) {
@@ -166,9 +177,16 @@ class TitlesTest : public QObject {
         QCOMPARE(w->errors, QStringList{"mkvmerge not found"});
         QVERIFY(window.titles().makeMkvButton()->isEnabled());
 
+        // The EVO tab as the user left it: another EVO read, one of its streams unticked.
+        QVERIFY(dropFiles(window, {disc_->path() + "/HVDVD_TS/MAKING_2.EVO"}));
+        w->ui.bCheck->click();
+        w->ui.tsAudio->findChildren<QCheckBox*>().front()->click();
+        const QStringList before = evoTabState(*w);
+
         w->errors.clear();
         window.titles().makeMkvButton()->click();
         QCOMPARE(w->errors, QStringList());
+        QCOMPARE(evoTabState(*w), before);
         const QString log = w->ui.mMessage->toPlainText();
         QVERIFY2(log.endsWith("Title 1: made " + out + "/Feature.mkv\nTitle 3: made " + out +
                               "/Trailer.mkv\nTitle 4: Cannot open file \"" + disc_->path() +
