@@ -16,6 +16,7 @@
 #include "evo_builder.h"
 #include "formats/hd_sup_writer.h"
 #include "formats/pgs_writer.h"
+#include "jobs/pgs_converter.h"
 #include "jobs/subpicture_output.h"
 #include "subpicture_encoder.h"
 #include "support/shell_output.h"
