@@ -80,7 +80,15 @@ std::string safeTitleName(int number, std::string_view name) {
                              std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
         safe += refused ? '_' : c;
     }
-    return safe.empty() ? "Title " + std::to_string(number) : safe;
+    if (safe.empty()) return "Title " + std::to_string(number);
+    // With " (NN)" and ".mkv" it stays within the 255 bytes a file name may hold; the cut falls
+    // before a character, not inside one.
+    if (safe.size() > kTitleNameBytes) {
+        std::size_t end = kTitleNameBytes;
+        while (end > 0 && (static_cast<unsigned char>(safe[end]) & 0xC0) == 0x80) --end;
+        safe.resize(end);
+    }
+    return safe;
 }
 
 std::string folded(std::string_view name) {

@@ -4,6 +4,7 @@
 // into the next EVO file) and every file it creates is named from that base. Nothing is
 // checked, collapsed or replaced: the names are exactly the texts joined.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -54,8 +55,10 @@ std::string matroskaFileName(std::string_view base);
 
 // The file names (without ".mkv") of the titles of one run, given as (number, displayName), in
 // the order given. The name is made safe for any file system a user copies to: / \ : * ? " < >
-// | and control characters become "_"; an empty name becomes "Title N". A name met again
+// | and control characters become "_"; an empty name becomes "Title N"; a name longer than
+// kTitleNameBytes bytes is cut there, before a UTF-8 character, not inside it. A name met again
 // (letter case aside) gets " (2)", " (3)", ... in title-number order.
+inline constexpr std::size_t kTitleNameBytes = 200;
 std::vector<std::string> titleFileNames(const std::vector<std::pair<int, std::string>>& titles);
 
 // The work folder of title N inside the output folder: DIR "/.tarnwell-title-N".

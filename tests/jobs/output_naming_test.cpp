@@ -100,6 +100,9 @@ TEST(OutputNamingTest, TitleFilesAreSafeAndDistinct) {
                               {6, "FEATURE"}}),
               (std::vector<std::string>{"feature (2)", "Feature", "A_B_C_D_E_F_G_H_I_J_K_",
                                         "Title 4", "Feature (2) (2)", "FEATURE (3)"}));
+    // A long name is cut before the character that crosses the limit ("é" is two bytes).
+    const std::string longName = std::string(kTitleNameBytes - 1, 'x') + "\xC3\xA9z";
+    EXPECT_EQ(titleFileNames({{1, longName}}).front(), std::string(kTitleNameBytes - 1, 'x'));
     EXPECT_EQ(titleMatroskaFile("/out", "Feature"), "/out/Feature.mkv");
 }
 
