@@ -14,22 +14,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "io/file_error.h"
+
 namespace tarnwell::disc {
 
 inline constexpr std::int32_t kDefaultTimeBase = 60;
-
-// A playlist that cannot be read or is not well-formed, or a disc folder without one. The
-// text is one line naming the file: "VPLST000.XPL: not a playlist: line 7: Start-end tags
-// mismatch".
-class PlaylistError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 struct Clip {
     std::string src;  // the clip's src as written: "file:///dvddisc/HVDVD_TS/FEATURE_1.MAP"
@@ -91,12 +84,15 @@ double toSeconds(std::int64_t frames, std::int32_t timeBase);
 std::int64_t toNanoseconds(std::int64_t frames, std::int32_t timeBase);
 
 // The model of playlist text, touching no file: every clip is marked not present, its evo
-// the name its src gives. `fileName` names the playlist in errors. Throws PlaylistError.
+// the name its src gives. `fileName` names the playlist in errors. Throws PlaylistError (from
+// io/file_error.h) when the text is not well-formed, on one line naming the file:
+// "VPLST000.XPL: not a playlist: line 7: Start-end tags mismatch".
 Disc readPlaylist(std::string_view xml, std::string_view fileName = "VPLST000.XPL");
 
 // Opens a disc from its root folder, its HVDVD_TS or ADV_OBJ folder, or its playlist file. The
 // playlist is `playlist` when given, else the VPLST*.XPL of ADV_OBJ with the lowest number;
-// each clip's EVO file is looked up in HVDVD_TS, letter case ignored. Throws PlaylistError.
+// each clip's EVO file is looked up in HVDVD_TS, letter case ignored. Throws PlaylistError, on
+// one line naming the file or folder, also when there is no playlist or it cannot be read.
 Disc openDisc(const std::filesystem::path& discRootOrFolderOrXpl,
               const std::optional<std::filesystem::path>& playlist = std::nullopt);
 

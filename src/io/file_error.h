@@ -19,6 +19,13 @@ class FileError : public JobError {
     using JobError::JobError;
 };
 
+// A playlist that cannot be read as one: a disc's playlist that is missing or not well-formed
+// XML, or an item index that Read XPL cannot take as an integer.
+class PlaylistError : public JobError {
+  public:
+    using JobError::JobError;
+};
+
 inline constexpr const char* kStreamWriteError = "Stream write error";
 inline constexpr const char* kStreamReadError = "Stream read error";
 

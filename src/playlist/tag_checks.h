@@ -12,12 +12,6 @@
 
 namespace tarnwell {
 
-// A playlist that cannot be read as one: an item index that is not an integer.
-class PlaylistError : public JobError {
-  public:
-    using JobError::JobError;
-};
-
 // "'<value>' is not a valid integer value", the error of an item index that isn't an integer.
 std::string invalidIntegerText(std::string_view value);
 
