@@ -82,11 +82,14 @@ std::string safeTitleName(int number, std::string_view name) {
     }
     if (safe.empty()) return "Title " + std::to_string(number);
     // With " (NN)" and ".mkv" it stays within the 255 bytes a file name may hold; the cut falls
-    // before a character, not inside one.
+    // before a UTF-8 character, not inside one (bytes that are no UTF-8 are cut at the limit).
     if (safe.size() > kTitleNameBytes) {
         std::size_t end = kTitleNameBytes;
-        while (end > 0 && (static_cast<unsigned char>(safe[end]) & 0xC0) == 0x80) --end;
-        safe.resize(end);
+        const auto inside = [&](std::size_t at) {
+            return (static_cast<unsigned char>(safe[at]) & 0xC0) == 0x80;
+        };
+        while (end > kTitleNameBytes - 3 && inside(end)) --end;
+        safe.resize(inside(end) ? kTitleNameBytes : end);
     }
     return safe;
 }

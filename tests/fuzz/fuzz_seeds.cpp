@@ -142,6 +142,21 @@ void playlistSeeds(const std::filesystem::path& folder) {
     }
 }
 
+// The sample disc's playlist, and one with two TitleSets of their own time bases.
+void discModelSeeds(const std::filesystem::path& folder) {
+    const std::string sample = tarnwell::sample::samplePlaylist();
+    const std::string two =
+        "<Playlist displayName=\"Disc\"><TitleSet timeBase=\"50\"><Title titleNumber=\"2\" "
+        "displayName=\"A: B\" titleDuration=\"00:00:10:25\"><PrimaryAudioVideoClip "
+        "src=\"file:///dvddisc/HVDVD_TS/A_1.MAP\" titleTimeBegin=\"00:00:00:00\" "
+        "titleTimeEnd=\"00:00:05:00\"/><PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/"
+        "A_2.MAP\" titleTimeBegin=\"00:00:05:00\" clipTimeBegin=\"00:00:01:10\"/><ChapterList>"
+        "<Chapter titleTimeBegin=\"00:00:02:00\" displayName=\"Two\"/></ChapterList></Title>"
+        "</TitleSet><TitleSet><Title displayName=\"A: B\"/></TitleSet></Playlist>";
+    int number = 0;
+    for (const std::string* text : {&sample, &two}) save(folder, number++, Bytes(text->begin(), text->end()));
+}
+
 // Encoded units of both forms and colour sizes, a fade, two units back to back.
 void subpictureSeeds(const std::filesystem::path& folder) {
     int number = 0;
@@ -244,5 +259,6 @@ int main(int argc, char** argv) {
     playlistSeeds(root / "playlist");
     subpictureSeeds(root / "subpicture");
     matroskaDemuxSeeds(root / "matroska_demux");
+    discModelSeeds(root / "disc_model");
     return 0;
 }

@@ -103,6 +103,8 @@ TEST(OutputNamingTest, TitleFilesAreSafeAndDistinct) {
     // A long name is cut before the character that crosses the limit ("é" is two bytes).
     const std::string longName = std::string(kTitleNameBytes - 1, 'x') + "\xC3\xA9z";
     EXPECT_EQ(titleFileNames({{1, longName}}).front(), std::string(kTitleNameBytes - 1, 'x'));
+    // Bytes that are no UTF-8 are cut at the limit, never to nothing.
+    EXPECT_EQ(titleFileNames({{1, "A" + std::string(300, '\x9B')}}).front().size(), kTitleNameBytes);
     EXPECT_EQ(titleMatroskaFile("/out", "Feature"), "/out/Feature.mkv");
 }
 
