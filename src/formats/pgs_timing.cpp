@@ -2,20 +2,12 @@
 
 #include <algorithm>
 
+#include "formats/pts.h"
 #include "formats/subpicture_decoder.h"
 
 namespace tarnwell {
 
 namespace {
-
-constexpr std::int64_t kPtsModulus = std::int64_t{1} << 33;
-
-// The signed distance from `origin` to `pts`, taken modulo 2^33.
-std::int64_t ticksSince(std::int64_t origin, std::int64_t pts) {
-    std::int64_t d = (pts - origin) % kPtsModulus;
-    if (d < 0) d += kPtsModulus;
-    return d >= kPtsModulus / 2 ? d - kPtsModulus : d;
-}
 
 PgsTiming::Placement skip(std::string_view reason) {
     PgsTiming::Placement placement;
@@ -27,7 +19,7 @@ PgsTiming::Placement skip(std::string_view reason) {
 
 PgsTiming::Placement PgsTiming::place(std::int64_t pts, std::int64_t startDelay,
                                       std::int64_t stopDelay) {
-    const std::int64_t start = ticksSince(originPts_, pts) + startDelay * kSubpictureDelayTicks;
+    const std::int64_t start = ptsDistance(pts, originPts_) + startDelay * kSubpictureDelayTicks;
     if (start < 0 || start > 0xFFFFFFFF) return skip("outside the video's time line");
     const auto shown = static_cast<std::uint32_t>(start);
     // Time never goes back in the file: the clear of the unit before would come before its

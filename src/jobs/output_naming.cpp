@@ -5,6 +5,7 @@
 #include <set>
 
 #include "formats/codec_table.h"
+#include "formats/pts.h"
 #include "jobs/input_choice.h"
 
 namespace tarnwell {
@@ -43,12 +44,7 @@ std::string_view codecExtension(SlotKind kind, std::int32_t code) {
 
 std::int64_t streamDelayMs(std::int64_t firstPts, std::int64_t videoFirstPts) {
     if (firstPts < 0 || videoFirstPts < 0) return 0;
-    constexpr std::int64_t kWrap = std::int64_t{1} << 33;
-    std::int64_t ticks = (firstPts - videoFirstPts) % kWrap;
-    if (ticks < 0) ticks += kWrap;
-    if (ticks >= kWrap / 2) ticks -= kWrap;
-    const std::int64_t ms = (ticks < 0 ? -ticks + 45 : ticks + 45) / 90;
-    return ticks < 0 ? -ms : ms;
+    return ticksToMs(ptsDistance(firstPts, videoFirstPts));
 }
 
 std::string delayedStreamFileName(std::string_view base, std::string_view caption,

@@ -1,30 +1,8 @@
 #include "jobs/title_time_line.h"
 
+#include "formats/pts.h"
+
 namespace tarnwell {
-
-namespace {
-
-constexpr std::int64_t kWrap = std::int64_t{1} << 33;
-
-// a - b as a signed 33-bit distance.
-std::int64_t ptsDistance(std::int64_t a, std::int64_t b) {
-    std::int64_t ticks = (a - b) % kWrap;
-    if (ticks < 0) ticks += kWrap;
-    if (ticks >= kWrap / 2) ticks -= kWrap;
-    return ticks;
-}
-
-std::int64_t wrapped(std::int64_t pts) {
-    const std::int64_t value = pts % kWrap;
-    return value < 0 ? value + kWrap : value;
-}
-
-// Ticks of 90 kHz to ms, rounded half away from zero.
-std::int64_t ticksToMs(std::int64_t ticks) {
-    return ticks < 0 ? -((-ticks + 45) / 90) : (ticks + 45) / 90;
-}
-
-}  // namespace
 
 TitleTimeLine::TitleTimeLine(const ClipList& clips, const std::vector<std::int64_t>& clipOffsetsNs)
     : clips_(clips), clip_(clips.paths().size()) {
@@ -67,7 +45,7 @@ std::int64_t TitleTimeLine::titlePts(std::int64_t pts) {
     const std::int64_t first = origin(clip_[0]);
     const std::int64_t here = origin(clip_[k]);
     if (first < 0 || here < 0) return pts;
-    return wrapped(first + clip_[k].offsetTicks - clip_[0].offsetTicks + ptsDistance(pts, here));
+    return wrappedPts(first + clip_[k].offsetTicks - clip_[0].offsetTicks + ptsDistance(pts, here));
 }
 
 std::vector<SeamFigure> TitleTimeLine::seams() const {
